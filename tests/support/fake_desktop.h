@@ -1,0 +1,51 @@
+#pragma once
+// An in-memory desktop: a framebuffer, a cursor, and a log of everything
+// the program sent to it.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/desktop.h"
+
+struct DesktopEvent {
+  enum Kind { Move, Button, Sleep } kind;
+  std::int32_t x = 0, y = 0;  // Move: target; Button: cursor at the time
+  std::uint32_t value = 0;    // Button: flags; Sleep: ms
+  bool operator==(const DesktopEvent& o) const {
+    return kind == o.kind && x == o.x && y == o.y && value == o.value;
+  }
+};
+
+class FakeDesktop : public Desktop {
+ public:
+  FakeDesktop(int width, int height, Colorref background = 0x00202020);
+
+  void Fill(int left, int top, int width, int height, Colorref color);
+  Colorref At(int x, int y) const;
+  void PutCursor(int x, int y) { cursor_ = {x, y}; }
+
+  // Left clicks (down then up at one place), in order.
+  std::vector<ScreenPoint> Clicks() const;
+
+  ScreenPoint GetCursorPos() override { return cursor_; }
+  std::unique_ptr<ScreenContext> GetDC() override;
+  void SetCursorPos(std::int32_t x, std::int32_t y) override;
+  void MouseEvent(std::uint32_t flags) override;
+  void Sleep(std::uint32_t ms) override;
+
+  std::vector<DesktopEvent> events;
+  std::vector<ScreenPoint> pixelReads;
+  int liveContexts = 0;
+  int contextsTaken = 0;
+  bool screenUnavailable = false;
+  // Runs after each left-button release, e.g. to make a target vanish.
+  std::function<void(FakeDesktop&, ScreenPoint)> onLeftClick;
+
+  const int width, height;
+
+ private:
+  friend class FakeScreenContext;
+  std::vector<Colorref> pixels_;
+  ScreenPoint cursor_;
+};

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "tests/support/fake_controls.h"
+#include "tests/support/fake_desktop.h"
+
+namespace {
+constexpr Colorref kTarget = 0x0000FF00;  // pure green
+
+struct ScanPassTest : ::testing::Test {
+  FakeDesktop screen{1200, 700};
+  FakeForm form{screen};
+
+  void Track(TRect area, Colorref target = kTarget) {
+    form.tracker.TrackingArea = area;
+    form.Edit5.color = target;
+    form.tracker.ScreenDC = screen.GetDC();
+  }
+  std::vector<ScreenPoint> Pass() {
+    form.tracker.ScanPass();
+    return screen.Clicks();
+  }
+};
+
+bool operator==(ScreenPoint a, ScreenPoint b) { return a.x == b.x && a.y == b.y; }
+}  // namespace
+
+TEST_F(ScanPassTest, VisitsEveryGridPointOfTheAreaRowByRow) {
+  screen.Fill(0, 0, 1200, 700, kTarget);  // everything matches
+  Track({0, 0, 1000, 100});
+  const auto clicks = Pass();
+  ASSERT_EQ(clicks.size(), 288u);  // 32 rows (3..96) x 9 columns (100..900)
+  EXPECT_TRUE((clicks.front() == ScreenPoint{100, 3}));
+  EXPECT_TRUE((clicks[1] == ScreenPoint{200, 3}));
+  EXPECT_TRUE((clicks[9] == ScreenPoint{100, 6}));
+  EXPECT_TRUE((clicks.back() == ScreenPoint{900, 96}));
+  EXPECT_TRUE((screen.GetCursorPos() == ScreenPoint{900, 96}));
+}
+
+TEST_F(ScanPassTest, AreasWithoutGridPointsReadNothing) {
+  screen.Fill(0, 0, 1200, 700, kTarget);
+  const TRect noGrid[] = {
+      {0, 0, 0, 0},            // never captured
+      {10, 10, 200, 300},      // 190 wide
+      {10, 10, 500, 16},       // 6 high
+      {600, 400, 100, 100},    // reversed corners
+  };
+  for (const TRect& area : noGrid) {
+    Track(area);
+    EXPECT_TRUE(Pass().empty());
+  }
+  EXPECT_TRUE(screen.pixelReads.empty());
+  // One pixel more each way gives exactly one point.
+  Track({10, 10, 201, 17});
+  EXPECT_EQ(Pass().size(), 1u);
+}
+
+TEST_F(ScanPassTest, ARunMustReachTwentyPixelsRight) {
+  Track({0, 0, 400, 20});  // columns x = 100, 200; rows y = 3..15
+  screen.Fill(100, 9, 20, 1, kTarget);  // x..x+19 at (100, 9): too short
+  screen.Fill(200, 12, 21, 1, kTarget);  // x..x+20 at (200, 12): matches
+  const auto clicks = Pass();
+  ASSERT_EQ(clicks.size(), 1u);
+  EXPECT_TRUE((clicks[0] == ScreenPoint{200, 12}));
+}
+
+TEST_F(ScanPassTest, ReadsStopAtTheFirstSampleThatDiffers) {
+  Track({0, 0, 290, 7});  // a single grid point at (100, 3)
+  screen.Fill(100, 3, 11, 1, kTarget);  // samples at 100, 105, 110 match; 115 does not
+  EXPECT_TRUE(Pass().empty());
+  ASSERT_EQ(screen.pixelReads.size(), 4u);
+  for (int k = 0; k < 4; ++k) EXPECT_TRUE((screen.pixelReads[k] == ScreenPoint{100 + 5 * k, 3}));
+}
+
+TEST_F(ScanPassTest, ClicksAreAMoveThenLeftDownAndUpWithoutSleeping) {
+  Track({0, 0, 400, 20});  // columns 100, 200 and 300
+  screen.Fill(100, 3, 200, 1, kTarget);  // runs fit at 100 and 200 only
+  Pass();
+  const std::vector<DesktopEvent> expected = {
+      {DesktopEvent::Move, 100, 3, 0},   {DesktopEvent::Button, 100, 3, MOUSEEVENTF_LEFTDOWN},
+      {DesktopEvent::Button, 100, 3, MOUSEEVENTF_LEFTUP},  {DesktopEvent::Move, 200, 3, 0},
+      {DesktopEvent::Button, 200, 3, MOUSEEVENTF_LEFTDOWN},
+      {DesktopEvent::Button, 200, 3, MOUSEEVENTF_LEFTUP}};
+  EXPECT_EQ(screen.events, expected);
+  EXPECT_TRUE((screen.GetCursorPos() == ScreenPoint{200, 3}));
+}
+
+TEST_F(ScanPassTest, ATwoHundredByThirtyButtonIsClickedUpToTwentyTimes) {
+  Track({0, 0, 1000, 400});
+  screen.Fill(150, 100, 200, 30, kTarget);  // columns 200 and 300, rows 102..129
+  const auto clicks = Pass();
+  EXPECT_EQ(clicks.size(), 20u);
+  for (const auto& p : clicks) {
+    EXPECT_TRUE(p.x == 200 || p.x == 300);
+    EXPECT_TRUE(p.y >= 100 && p.y < 130 && p.y % 3 == 0);
+  }
+}
+
+TEST_F(ScanPassTest, ATargetThatVanishesWhenClickedIsClickedOnce) {
+  Track({0, 0, 1000, 400});
+  screen.Fill(150, 100, 200, 30, kTarget);
+  screen.onLeftClick = [](FakeDesktop& s, ScreenPoint) { s.Fill(150, 100, 200, 30, 0x00202020); };
+  const auto clicks = Pass();
+  ASSERT_EQ(clicks.size(), 1u);
+  EXPECT_TRUE((clicks[0] == ScreenPoint{200, 102}));
+}
+
+TEST_F(ScanPassTest, FailedReadsNeverMatch) {
+  // A failed colour capture leaves CLR_INVALID as the target, and reads off
+  // the screen or without a handle fail: none of that may click.
+  Track({900, 600, 2000, 1000}, CLR_INVALID);  // mostly off the 1200x700 screen
+  EXPECT_TRUE(Pass().empty());
+  form.tracker.ScreenDC.reset();
+  Track({0, 0, 1000, 100}, CLR_INVALID);
+  form.tracker.ScreenDC.reset();
+  EXPECT_TRUE(Pass().empty());
+}
+
+TEST_F(ScanPassTest, CornersAtTheEndsOfTheRangeStayInRange) {
+  Track({INT_MIN, INT_MIN, INT_MIN + 10, INT_MIN + 10});
+  EXPECT_TRUE(Pass().empty());
+  Track({INT_MAX - 10, INT_MAX - 10, INT_MAX, INT_MAX});
+  EXPECT_TRUE(Pass().empty());
+  Track({INT_MAX, INT_MAX, INT_MIN, INT_MIN});
+  EXPECT_TRUE(Pass().empty());
+  EXPECT_TRUE(screen.pixelReads.empty());
+  // At the right end of the range the one column still fits, reads stay
+  // below the maximum, and the row loop ends.
+  Track({INT_MAX - 250, INT_MAX - 8, INT_MAX, INT_MAX});
+  Pass();
+  ASSERT_EQ(screen.pixelReads.size(), 1u);
+  EXPECT_EQ(screen.pixelReads[0].x, INT_MAX - 150);
+  EXPECT_EQ(screen.pixelReads[0].y, INT_MAX - 5);
+}
+
+TEST_F(ScanPassTest, ANewColourOrAreaTakesEffectOnTheNextPass) {
+  Track({0, 0, 1000, 400});
+  screen.Fill(150, 100, 200, 30, kTarget);
+  screen.Fill(550, 200, 200, 30, 0x000000FF);
+  EXPECT_EQ(Pass().size(), 20u);
+  screen.events.clear();
+  form.Edit5.color = 0x000000FF;
+  const auto red = Pass();
+  ASSERT_EQ(red.size(), 20u);
+  EXPECT_TRUE(red[0].x == 600 && red[0].y == 201);
+}

@@ -1,0 +1,32 @@
+#include "tracking/conversions.h"
+#include "tracking/tracker.h"
+
+// Three separate cursor reads, as the edits and the stored corner are
+// written one after another.
+void Tracker::CaptureCorner(TextControl& xEdit, TextControl& yEdit, std::int32_t& x,
+                            std::int32_t& y) {
+  xEdit.SetText(IntToStr(desktop_.GetCursorPos().x));
+  yEdit.SetText(IntToStr(desktop_.GetCursorPos().y));
+  const ScreenPoint corner = desktop_.GetCursorPos();
+  x = corner.x;
+  y = corner.y;
+}
+
+void Tracker::CaptureTopLeft() {
+  CaptureCorner(controls_.Edit1, controls_.Edit2, TrackingArea.Left, TrackingArea.Top);
+}
+
+void Tracker::CaptureBottomRight() {
+  CaptureCorner(controls_.Edit3, controls_.Edit4, TrackingArea.Right, TrackingArea.Bottom);
+}
+
+void Tracker::CaptureColor() {
+  const std::int32_t y = desktop_.GetCursorPos().y;
+  const std::int32_t x = desktop_.GetCursorPos().x;
+  // A handle of its own for the one read, released right after it.
+  const std::unique_ptr<ScreenContext> screen = desktop_.GetDC();
+  const Colorref color = screen ? screen->GetPixel(x, y) : CLR_INVALID;
+  controls_.Edit5.SetColor(color);
+  // Shown as signed decimal: a failed read reads -1.
+  controls_.Edit5.SetText(IntToStr(static_cast<std::int32_t>(controls_.Edit5.GetColor())));
+}
