@@ -9,14 +9,14 @@ endif()
 add_library(platform_x11 STATIC platform/x11/x11_desktop.cpp)
 target_link_libraries(platform_x11 PUBLIC tracking PRIVATE X11::X11 X11::Xtst X11::Xext)
 
-add_library(ui_qt STATIC
-  ui/qt/tform1.cpp
-  ui/qt/qt_controls.cpp
-  app/qt/application.cpp)
+add_library(ui_qt STATIC ui/qt/tform1.cpp ui/qt/qt_controls.cpp)
 target_link_libraries(ui_qt PUBLIC tracking Qt6::Widgets)
 
+add_library(app_qt STATIC app/qt/application.cpp)
+target_link_libraries(app_qt PUBLIC tracking Qt6::Widgets)
+
 add_executable(colorclicker app/qt/main.cpp)
-target_link_libraries(colorclicker PRIVATE ui_qt platform_x11)
+target_link_libraries(colorclicker PRIVATE app_qt ui_qt platform_x11)
 
 include(CTest)
 if(BUILD_TESTING)

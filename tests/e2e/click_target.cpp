@@ -1,0 +1,74 @@
+// A stand-in for the application being watched: shows solid-colour
+// rectangles and logs every button press on them.
+// Usage: click_target LOGFILE X Y W H RRGGBB [X Y W H RRGGBB ...]
+//        click_target --close WINDOW   asks a window to close, as a window
+//                                      manager's close button does
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace {
+int AskToClose(Window window) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return 1;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XCloseDisplay(display);
+  return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--close")
+    return AskToClose(std::strtoul(argv[2], nullptr, 0));
+  if (argc < 7 || (argc - 2) % 5 != 0) {
+    std::fprintf(stderr, "usage: %s LOGFILE X Y W H RRGGBB ...\n", argv[0]);
+    return 2;
+  }
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return 1;
+  FILE* log = std::fopen(argv[1], "w");
+  if (!log) return 1;
+  const int screen = DefaultScreen(display);
+  std::map<Window, unsigned long> colourOf;
+  for (int i = 2; i + 4 < argc; i += 5) {
+    const unsigned long rgb = std::strtoul(argv[i + 4], nullptr, 16);
+    XColor colour{};
+    colour.red = static_cast<unsigned short>(((rgb >> 16) & 0xFF) * 257);
+    colour.green = static_cast<unsigned short>(((rgb >> 8) & 0xFF) * 257);
+    colour.blue = static_cast<unsigned short>((rgb & 0xFF) * 257);
+    colour.flags = DoRed | DoGreen | DoBlue;
+    XAllocColor(display, DefaultColormap(display, screen), &colour);
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = colour.pixel;
+    attributes.override_redirect = True;  // exactly where asked, with or without a WM
+    attributes.event_mask = ButtonPressMask | ExposureMask;
+    const Window window = XCreateWindow(
+        display, RootWindow(display, screen), std::atoi(argv[i]), std::atoi(argv[i + 1]),
+        std::atoi(argv[i + 2]), std::atoi(argv[i + 3]), 0, CopyFromParent, InputOutput,
+        CopyFromParent, CWBackPixel | CWOverrideRedirect | CWEventMask, &attributes);
+    XMapRaised(display, window);
+    colourOf[window] = rgb;
+  }
+  XSync(display, False);
+  std::fprintf(log, "ready\n");
+  std::fflush(log);
+  for (;;) {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.type != ButtonPress) continue;
+    std::fprintf(log, "click %d %d %06lx button %u\n", event.xbutton.x_root, event.xbutton.y_root,
+                 colourOf[event.xbutton.window], event.xbutton.button);
+    std::fflush(log);
+  }
+}
