@@ -28,7 +28,10 @@ class FakeDesktop : public Desktop {
   // Left clicks (down then up at one place), in order.
   std::vector<ScreenPoint> Clicks() const;
 
-  ScreenPoint GetCursorPos() override { return cursor_; }
+  ScreenPoint GetCursorPos() override {
+    ++cursorReads;
+    return cursor_;
+  }
   std::unique_ptr<ScreenContext> GetDC() override;
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
@@ -36,6 +39,7 @@ class FakeDesktop : public Desktop {
 
   std::vector<DesktopEvent> events;
   std::vector<ScreenPoint> pixelReads;
+  int cursorReads = 0;
   int liveContexts = 0;
   int contextsTaken = 0;
   bool screenUnavailable = false;

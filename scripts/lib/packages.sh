@@ -1,0 +1,21 @@
+# Debian 12 packages the project needs, and a helper that installs the
+# missing ones. Source it.
+
+LINUX_BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev libx11-dev libxext-dev libxtst-dev
+  libxrender-dev fonts-liberation fonts-dejavu-core)
+LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11-utils imagemagick)
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64)
+
+# ensure_packages PKG...: apt-get installs whatever of PKG is not installed yet.
+ensure_packages() {
+  local missing=() pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+  done
+  ((${#missing[@]})) || return 0
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
