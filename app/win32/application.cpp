@@ -1,0 +1,35 @@
+#include "app/win32/application.h"
+
+#include <commctrl.h>
+
+#include "ui/win32/wide_text.h"
+
+void TApplication::Initialize() {
+  // Loads version 6 of the common controls, which the manifest asks for.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+}
+
+void TApplication::CreateForm(TForm1*& form) {
+  mainForm_ = std::make_unique<TForm1>(instance_, desktop_, [this](const Exception& e) { ShowException(e); });
+  form = mainForm_.get();
+  form->Show();
+}
+
+// IsDialogMessage gives the plain window a dialog's keyboard navigation:
+// Tab and Shift+Tab move through the controls in their stacking order.
+void TApplication::Run() {
+  if (!mainForm_) return;
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    HWND form = mainForm_->Handle();
+    if (form && ::IsDialogMessageW(form, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+void TApplication::ShowException(const Exception& e) const {
+  HWND owner = mainForm_ ? mainForm_->Handle() : nullptr;
+  ::MessageBoxW(owner, Utf8ToWide(e.Message()).c_str(), L"colorclicker", MB_OK | MB_ICONERROR);
+}

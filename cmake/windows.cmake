@@ -1,0 +1,56 @@
+# The Windows program: a native Win32 window over the shared tracking core,
+# one self-contained colorclicker.exe. Built natively with MSVC or MinGW, or
+# cross-built on Linux with cmake/mingw-w64-x86_64.cmake.
+enable_language(RC)
+
+# The unit tests need GoogleTest for the target; a cross build normally has
+# none, and its tests run from the Linux build instead.
+if(NOT DEFINED BUILD_TESTING)
+  find_package(GTest QUIET)
+  if(NOT GTest_FOUND)
+    set(BUILD_TESTING OFF CACHE BOOL "Build the tests")
+  endif()
+endif()
+
+set(_win32_definitions UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN WINVER=0x0601 _WIN32_WINNT=0x0601)
+
+add_library(platform_win32 STATIC platform/win32/win32_desktop.cpp)
+target_link_libraries(platform_win32 PUBLIC tracking)
+target_compile_definitions(platform_win32 PUBLIC ${_win32_definitions})
+
+add_library(ui_win32 STATIC
+  ui/win32/wide_text.cpp
+  ui/win32/win32_controls.cpp
+  ui/win32/tform1.cpp
+  app/win32/application.cpp)
+target_link_libraries(ui_win32 PUBLIC tracking platform_win32 comctl32 user32 gdi32)
+
+add_executable(colorclicker WIN32 app/win32/main.cpp res/colorclicker.rc)
+target_link_libraries(colorclicker PRIVATE ui_win32)
+# The .rc embeds the manifest; the resource compiler finds the icon and
+# manifest beside it.
+set_property(SOURCE res/colorclicker.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${CMAKE_CURRENT_SOURCE_DIR}/res/colorclicker.ico
+  ${CMAKE_CURRENT_SOURCE_DIR}/res/colorclicker.manifest)
+
+# A small program with a button of a known colour that logs the clicks it
+# gets; the Wine end-to-end test points colorclicker at it.
+add_executable(click_target WIN32 tests/win32/click_target.cpp)
+target_compile_definitions(click_target PRIVATE ${_win32_definitions})
+target_link_libraries(click_target PRIVATE user32 gdi32 shell32)
+
+if(MSVC)
+  # UTF-8 sources (the Russian captions), the static runtime, and the
+  # manifest from the .rc rather than one made by the linker.
+  foreach(_target tracking platform_win32 ui_win32 colorclicker click_target)
+    target_compile_options(${_target} PRIVATE /utf-8)
+    set_property(TARGET ${_target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+  endforeach()
+  target_link_options(colorclicker PRIVATE /MANIFEST:NO)
+else()
+  # No DLL beyond the system's: the C++ runtime, libgcc and winpthread go
+  # into the .exe.
+  foreach(_target colorclicker click_target)
+    target_link_options(${_target} PRIVATE -static -static-libgcc -static-libstdc++)
+  endforeach()
+endif()

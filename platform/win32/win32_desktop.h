@@ -1,0 +1,13 @@
+#pragma once
+// The desktop as user32, gdi32 and kernel32 show it. With the manifest's
+// per-monitor DPI awareness every coordinate here is a physical pixel.
+#include "platform/desktop.h"
+
+class Win32Desktop final : public Desktop {
+ public:
+  ScreenPoint GetCursorPos() override;
+  std::unique_ptr<ScreenContext> GetDC() override;
+  void SetCursorPos(std::int32_t x, std::int32_t y) override;
+  void MouseEvent(std::uint32_t flags) override;
+  void Sleep(std::uint32_t ms) override;
+};
