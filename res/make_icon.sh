@@ -19,4 +19,4 @@ for size in 48 32 24 16; do
   "$im" "$tmp/256.png" -resize ${size}x${size} -define png:color-type=6 "$tmp/$size.png"
 done
 # Entries of 256 px are written as PNG, the smaller ones as 32-bit bitmaps.
-"$im" "$tmp/16.png" "$tmp/24.png" "$tmp/32.png" "$tmp/48.png" "$tmp/256.png" "$here/colorclicker.ico"
+"$im" "$tmp/16.png" "$tmp/24.png" "$tmp/32.png" "$tmp/48.png" "$tmp/256.png" -depth 8 "$here/colorclicker.ico"
