@@ -1,5 +1,6 @@
 // A borderless window of one colour that logs every left-button press it
-// gets, in screen coordinates, one "x y" line each, flushed at once:
+// gets, one "x y ms" line each (screen coordinates, the message's time in
+// milliseconds), flushed at once:
 //   click_target X Y RRGGBB LOGFILE [WIDTH HEIGHT]
 // The size defaults to the 200 x 30 button the tool is meant for.
 #include <windows.h>
@@ -21,7 +22,8 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_LBUTTONDOWN: {
       POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       ::ClientToScreen(hwnd, &p);
-      std::fprintf(logFile, "%ld %ld\n", static_cast<long>(p.x), static_cast<long>(p.y));
+      std::fprintf(logFile, "%ld %ld %lu\n", static_cast<long>(p.x), static_cast<long>(p.y),
+                   static_cast<unsigned long>(::GetMessageTime()));
       std::fflush(logFile);
       return 0;
     }

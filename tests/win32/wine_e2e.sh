@@ -94,6 +94,16 @@ expect_edit5() {  # rrggbb what-was-done
     fail "after $2 Edit5 shows $(screen_color $edit5_probe) instead of $1"
 }
 
+# --- an error from a handler ------------------------------------------------
+# Start with no corners captured: the corner text "Y" is no number. The error
+# shows in a message box and the program goes on once it is dismissed.
+xdotool mousemove $button4 sleep 0.2 click 1
+wait_for 10 xdotool search --onlyvisible --name '^colorclicker$' >/dev/null || fail "no error box for Button4 without corners"
+box=$(xdotool search --onlyvisible --name '^colorclicker$' | head -n1)
+xdotool windowfocus "$box" sleep 0.2 key Return
+wait_for 10 bash -c '! xdotool search --onlyvisible --name "^colorclicker\$" >/dev/null' || fail "the error box stayed"
+kill -0 "$app_pid" 2>/dev/null || fail "colorclicker ended after the error"
+
 # --- keyboard: Tab order and a key released on Button3 ---------------------
 # Tab from Button2 and Shift+Tab from Edit1 both land on Button3, where the
 # key's release captures the colour under the cursor. Without a window
@@ -140,7 +150,8 @@ points=$(wc -l <"$expected")
 # one. So the test waits, bounded, until every expected point has had a
 # click; a click off the expected points fails it. At 500 ms that takes a
 # few seconds; the default minute would not make it.
-missing() { sort -u "$work/a.log" | comm -13 - "$expected.sorted"; }
+points_of() { cut -d' ' -f1,2 "$1" | sort -u; }
+missing() { points_of "$work/a.log" | comm -13 - "$expected.sorted"; }
 sort -u "$expected" >"$expected.sorted"
 all_clicked() { [[ -z $(missing) ]]; }
 status=0
@@ -149,10 +160,17 @@ if ! wait_for 20 all_clicked; then
   missing >&2
   status=1
 fi
-kill "$app_pid"
-sleep 1
+# Closing the window, tracking or not, ends the program with exit code 0.
+xdotool windowfocus "$form" sleep 0.2 key alt+F4
+if wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null"; then
+  code=0
+  wait "$app_pid" || code=$?
+  ((code == 0)) || { echo "FAIL: colorclicker exited with $code" >&2; status=1; }
+else
+  echo "FAIL: colorclicker did not end on Alt+F4" >&2; status=1
+fi
 
-stray=$(sort -u "$work/a.log" | comm -23 - "$expected.sorted")
+stray=$(points_of "$work/a.log" | comm -23 - "$expected.sorted")
 if [[ -n $stray ]]; then
   echo "FAIL: target A was clicked off the grid points:" >&2; echo "$stray" >&2; status=1
 fi
