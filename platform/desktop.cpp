@@ -1,8 +1,27 @@
 #include "platform/desktop.h"
 
+#include <cstdint>
+#include <limits>
+
 void ScreenContext::ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width,
                                std::int32_t height, Colorref* out) {
   for (std::int64_t row = 0; row < height; ++row)
     for (std::int64_t col = 0; col < width; ++col)
       *out++ = GetPixel(static_cast<std::int32_t>(left + col), static_cast<std::int32_t>(top + row));
+}
+
+// One GetPixel per sample: the reference every bulk read must agree with.
+void ScreenContext::ReadGrid(const SampleGrid& grid, Colorref* out) {
+  constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+  for (std::int64_t row = 0; row < grid.rows; ++row) {
+    const std::int64_t y = grid.Y(row);
+    for (std::int64_t sample = 0; sample < grid.samples; ++sample)
+      for (std::int64_t run = 0; run < grid.runs; ++run) {
+        const std::int64_t x = grid.X(run, sample);
+        *out++ = x < kMin || x > kMax || y < kMin || y > kMax
+                     ? CLR_INVALID
+                     : GetPixel(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+      }
+  }
 }

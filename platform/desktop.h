@@ -22,6 +22,26 @@ enum MouseEventFlag : std::uint32_t {
   MOUSEEVENTF_MIDDLEUP = 0x0040,
 };
 
+// Samples laid out as short horizontal runs on a regular grid: rows at
+// top + r * rowStep, runs in each row starting at left + g * runStep, each
+// run `samples` pixels sampleStep apart. Counts and steps are positive.
+struct SampleGrid {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t rows = 0;
+  std::int32_t rowStep = 1;
+  std::int32_t runs = 0;
+  std::int32_t runStep = 1;
+  std::int32_t samples = 0;
+  std::int32_t sampleStep = 1;
+
+  std::int64_t Count() const { return std::int64_t{rows} * runs * samples; }
+  std::int64_t X(std::int64_t run, std::int64_t sample) const {
+    return left + run * runStep + sample * sampleStep;
+  }
+  std::int64_t Y(std::int64_t row) const { return top + row * rowStep; }
+};
+
 // A handle on the pixels of the whole screen; released when destroyed.
 class ScreenContext {
  public:
@@ -33,6 +53,12 @@ class ScreenContext {
   // override this with a single bulk read.
   virtual void ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width,
                           std::int32_t height, Colorref* out);
+  // Fills out[(row * samples + sample) * runs + run] with the pixel at
+  // (grid.X(run, sample), grid.Y(row)): per row, one line per sample index
+  // across all runs. CLR_INVALID where a pixel cannot be read or lies
+  // outside the 32-bit range. What a scan pass reads in one go; backends
+  // override it with as few screen reads as they can.
+  virtual void ReadGrid(const SampleGrid& grid, Colorref* out);
 };
 
 class Desktop {

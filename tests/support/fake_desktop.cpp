@@ -8,6 +8,19 @@ class FakeScreenContext : public ScreenContext {
     desktop_.pixelReads.push_back({x, y});
     return desktop_.At(x, y);
   }
+  // Counted, then answered pixel by pixel through GetPixel as any backend
+  // without a bulk read would.
+  void ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                  Colorref* out) override {
+    ++desktop_.regionReads;
+    desktop_.gridReads.push_back({left, top, height, 1, width, 1, 1, 1});
+    ScreenContext::ReadRegion(left, top, width, height, out);
+  }
+  void ReadGrid(const SampleGrid& grid, Colorref* out) override {
+    ++desktop_.regionReads;
+    desktop_.gridReads.push_back(grid);
+    ScreenContext::ReadGrid(grid, out);
+  }
 
  private:
   FakeDesktop& desktop_;

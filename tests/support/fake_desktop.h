@@ -38,7 +38,11 @@ class FakeDesktop : public Desktop {
   void Sleep(std::uint32_t ms) override;
 
   std::vector<DesktopEvent> events;
+  // Every pixel read, also those made on behalf of a bulk read.
   std::vector<ScreenPoint> pixelReads;
+  // Bulk reads (a ReadRegion is logged as a grid of one-pixel runs).
+  std::vector<SampleGrid> gridReads;
+  int regionReads = 0;
   int cursorReads = 0;
   int liveContexts = 0;
   int contextsTaken = 0;
