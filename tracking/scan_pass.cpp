@@ -1,24 +1,160 @@
+#include <algorithm>
+
 #include "tracking/tracker.h"
 
 namespace {
 constexpr int kRowStep = 3;
 constexpr int kColumnStep = 100;
+constexpr int kTopMargin = 3;
+constexpr int kLeftMargin = 100;
 constexpr int kRightMargin = 90;
 constexpr int kBottomMargin = 3;
 constexpr int kSamples = 5;
 constexpr int kSampleStep = 5;
+// After a click only this many rows are read again at first, twice as many
+// with each read that finds nothing: another click voids what was read
+// beyond it, and the next one often follows within a target's height.
+constexpr std::int64_t kRowsAfterClick = 16;
 }  // namespace
+
+void Tracker::SetScanChunkLimit(std::size_t samples) {
+  scanChunkLimit_ = std::max<std::size_t>(samples, kSamples);
+}
 
 // Grid: rows Top+3, Top+6, ... while y < Bottom-3; columns Left+100,
 // Left+200, ... while x < Right-90. The bounds are compared in 64 bits, so
 // corners near the ends of the 32-bit range cannot overflow; every point
 // and sample that passes them fits in 32 bits.
+//
+// Handlers never overlap, so the area, the handle and the colour cannot
+// change during a pass and are taken once. The screen can change, but only
+// through a click as far as this pass is concerned, so everything after a
+// click is read again after it.
+//
+// Most points fail at their first sample, so a read usually takes only the
+// first samples, and the other four only for the rows where one matched:
+// a fifth of the pixels when nothing is there. Right after a click a match
+// nearby is likely, so that read takes all five at once.
 void Tracker::ScanPass() {
+  const TRect area = TrackingArea;
+  const std::int64_t firstY = std::int64_t{area.Top} + kTopMargin;
+  const std::int64_t endY = std::int64_t{area.Bottom} - kBottomMargin;
+  const std::int64_t firstX = std::int64_t{area.Left} + kLeftMargin;
+  const std::int64_t endX = std::int64_t{area.Right} - kRightMargin;
+  if (firstY >= endY || firstX >= endX) return;
+  const std::int64_t rows = (endY - firstY + kRowStep - 1) / kRowStep;
+  const std::int64_t runs = (endX - firstX + kColumnStep - 1) / kColumnStep;
+
+  // Without a handle every read fails, and a failed read never matches.
+  ScreenContext* const screen = ScreenDC.get();
+  const Colorref target = controls_.Edit5.GetColor();
+  if (!screen || target == CLR_INVALID) return;
+
+  const std::int64_t limit = static_cast<std::int64_t>(
+      std::min<std::size_t>(scanChunkLimit_, std::size_t{1} << 40));
+  std::int64_t row = 0, run = 0;  // the next grid point to test
+  std::int64_t bandRows = rows;   // rows the next read may cover
+  bool justClicked = false;
+  while (row < rows) {
+    // Whole rows where they fit, else a piece of the one row.
+    std::int64_t firstRun = 0, chunkRuns = runs, chunkRows = 1;
+    if (runs * kSamples <= limit)
+      chunkRows = std::min({rows - row, limit / (runs * kSamples), bandRows});
+    else
+      firstRun = run, chunkRuns = std::min(runs - run, limit / kSamples);
+    const std::int64_t skip = run - firstRun;  // points of the first row already done
+    SampleGrid grid;
+    grid.left = static_cast<std::int32_t>(firstX + firstRun * kColumnStep);
+    grid.top = static_cast<std::int32_t>(firstY + row * kRowStep);
+    grid.rows = static_cast<std::int32_t>(chunkRows);
+    grid.rowStep = kRowStep;
+    grid.runs = static_cast<std::int32_t>(chunkRuns);
+    grid.runStep = kColumnStep;
+    grid.sampleStep = kSampleStep;
+
+    // firsts[r * chunkRuns + g] is the first sample of point (r, g); the
+    // other four lie in lines of chunkRuns, rest + (r - restRow) * 4 * chunkRuns.
+    const Colorref* firsts;
+    const Colorref* rest;
+    std::int64_t restRow = 0, restRows = chunkRows;
+    if (justClicked) {
+      grid.samples = kSamples;
+      Read(grid, scanSamples_);
+      firsts = rest = nullptr;
+    } else {
+      grid.samples = 1;
+      Read(grid, scanFirsts_);
+      firsts = scanFirsts_.data();
+      // The rows with a first sample that matches, first to last.
+      restRows = 0;
+      for (std::int64_t r = 0, g = skip; r < chunkRows; ++r, g = 0)
+        for (const Colorref* f = firsts + r * chunkRuns; g < chunkRuns; ++g)
+          if (f[g] == target) {
+            if (restRows == 0) restRow = r;
+            restRows = r - restRow + 1;
+            break;
+          }
+      if (restRows > 0) {
+        SampleGrid others = grid;
+        others.left += kSampleStep;
+        others.top = static_cast<std::int32_t>(grid.Y(restRow));
+        others.rows = static_cast<std::int32_t>(restRows);
+        others.samples = kSamples - 1;
+        Read(others, scanSamples_);
+      }
+      rest = scanSamples_.data();
+    }
+
+    bool clicked = false;
+    for (std::int64_t r = restRow; r < restRow + restRows && !clicked; ++r) {
+      // Each sample index as its own line of chunkRuns values.
+      const Colorref* line[kSamples];
+      if (firsts) {
+        line[0] = firsts + r * chunkRuns;
+        for (int k = 1; k < kSamples; ++k)
+          line[k] = rest + ((r - restRow) * (kSamples - 1) + k - 1) * chunkRuns;
+      } else {
+        for (int k = 0; k < kSamples; ++k)
+          line[k] = scanSamples_.data() + (r * kSamples + k) * chunkRuns;
+      }
+      for (std::int64_t g = r == 0 ? skip : 0; g < chunkRuns; ++g) {
+        if (line[0][g] != target || line[1][g] != target || line[2][g] != target ||
+            line[3][g] != target || line[4][g] != target)
+          continue;
+        ClickAt(static_cast<std::int32_t>(grid.X(g, 0)), static_cast<std::int32_t>(grid.Y(r)));
+        row += r;
+        run = firstRun + g + 1;
+        clicked = true;
+        break;
+      }
+    }
+    justClicked = clicked;
+    if (clicked) {
+      bandRows = kRowsAfterClick;
+      if (run == runs) ++row, run = 0;
+    } else {
+      bandRows = std::min(rows, bandRows * 2);
+      if (firstRun + chunkRuns == runs)
+        row += chunkRows, run = 0;
+      else
+        run = firstRun + chunkRuns;
+    }
+  }
+}
+
+// Into a buffer kept across passes, grown only when a read needs more.
+void Tracker::Read(const SampleGrid& grid, std::vector<Colorref>& buffer) {
+  const auto count = static_cast<std::size_t>(grid.Count());
+  if (buffer.size() < count) buffer.resize(count);
+  ScreenDC->ReadGrid(grid, buffer.data());
+}
+
+void Tracker::ScanPassPerSample() {
   const std::int64_t top = TrackingArea.Top;
-  for (std::int64_t y = top + kRowStep; y < std::int64_t{TrackingArea.Bottom} - kBottomMargin;
+  for (std::int64_t y = top + kTopMargin; y < std::int64_t{TrackingArea.Bottom} - kBottomMargin;
        y += kRowStep) {
     const std::int64_t left = TrackingArea.Left;
-    for (std::int64_t x = left + kColumnStep;
+    for (std::int64_t x = left + kLeftMargin;
          x < std::int64_t{TrackingArea.Right} - kRightMargin; x += kColumnStep) {
       if (RunMatches(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)))
         ClickAt(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));

@@ -2,8 +2,10 @@
 // The tracking settings and everything done with them: corner and colour
 // capture, start of tracking and the scan pass. Front ends forward their
 // handlers here.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "tracking/controls.h"
@@ -42,7 +44,16 @@ class Tracker {
   void CaptureColor();
   // Throws EConvertError for an interval or corner text that is not an integer.
   void StartTracking();
+  // One pass over the grid of TrackingArea, clicking every point whose run
+  // has the target colour. Reads the screen in bulk, and again after every
+  // click, so it clicks exactly where ScanPassPerSample would.
   void ScanPass();
+  // The same pass with one screen read per sample, stopping at the first
+  // sample of a point that differs: the reference ScanPass is held to.
+  void ScanPassPerSample();
+  // Most samples ScanPass asks the screen for at once; a larger area is read
+  // in pieces. At least one run.
+  void SetScanChunkLimit(std::size_t samples);
 
   TRect TrackingArea;
   // Taken at every start of tracking; null until then.
@@ -53,7 +64,13 @@ class Tracker {
   void CaptureCorner(TextControl& xEdit, TextControl& yEdit, std::int32_t& x, std::int32_t& y);
   bool RunMatches(std::int32_t x, std::int32_t y);
   void ClickAt(std::int32_t x, std::int32_t y);
+  void Read(const SampleGrid& grid, std::vector<Colorref>& buffer);
 
   Desktop& desktop_;
   TrackingControls controls_;
+  // Samples of the latest bulk reads; they grow with the area and never
+  // shrink, so passes over the same area allocate nothing.
+  std::vector<Colorref> scanFirsts_, scanSamples_;
+  // 2M samples: a whole 16K-wide screen's grid in one read.
+  std::size_t scanChunkLimit_ = std::size_t{1} << 21;
 };

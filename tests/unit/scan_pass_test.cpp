@@ -8,7 +8,11 @@
 namespace {
 constexpr Colorref kTarget = 0x0000FF00;  // pure green
 
-struct ScanPassTest : ::testing::Test {
+// Every behaviour here holds for the bulk pass the program runs and for
+// the per-sample pass it is held to.
+enum class PassKind { Bulk, PerSample };
+
+struct ScanPassTest : ::testing::TestWithParam<PassKind> {
   FakeDesktop screen{1200, 700};
   FakeForm form{screen};
 
@@ -18,15 +22,19 @@ struct ScanPassTest : ::testing::Test {
     form.tracker.ScreenDC = screen.GetDC();
   }
   std::vector<ScreenPoint> Pass() {
-    form.tracker.ScanPass();
+    if (GetParam() == PassKind::Bulk)
+      form.tracker.ScanPass();
+    else
+      form.tracker.ScanPassPerSample();
     return screen.Clicks();
   }
 };
+using PerSampleScanPassTest = ScanPassTest;
 
 bool operator==(ScreenPoint a, ScreenPoint b) { return a.x == b.x && a.y == b.y; }
 }  // namespace
 
-TEST_F(ScanPassTest, VisitsEveryGridPointOfTheAreaRowByRow) {
+TEST_P(ScanPassTest, VisitsEveryGridPointOfTheAreaRowByRow) {
   screen.Fill(0, 0, 1200, 700, kTarget);  // everything matches
   Track({0, 0, 1000, 100});
   const auto clicks = Pass();
@@ -38,7 +46,7 @@ TEST_F(ScanPassTest, VisitsEveryGridPointOfTheAreaRowByRow) {
   EXPECT_TRUE((screen.GetCursorPos() == ScreenPoint{900, 96}));
 }
 
-TEST_F(ScanPassTest, AreasWithoutGridPointsReadNothing) {
+TEST_P(ScanPassTest, AreasWithoutGridPointsReadNothing) {
   screen.Fill(0, 0, 1200, 700, kTarget);
   const TRect noGrid[] = {
       {0, 0, 0, 0},            // never captured
@@ -51,12 +59,13 @@ TEST_F(ScanPassTest, AreasWithoutGridPointsReadNothing) {
     EXPECT_TRUE(Pass().empty());
   }
   EXPECT_TRUE(screen.pixelReads.empty());
+  EXPECT_EQ(screen.regionReads, 0);
   // One pixel more each way gives exactly one point.
   Track({10, 10, 201, 17});
   EXPECT_EQ(Pass().size(), 1u);
 }
 
-TEST_F(ScanPassTest, ARunMustReachTwentyPixelsRight) {
+TEST_P(ScanPassTest, ARunMustReachTwentyPixelsRight) {
   Track({0, 0, 400, 20});  // columns x = 100, 200; rows y = 3..15
   screen.Fill(100, 9, 20, 1, kTarget);  // x..x+19 at (100, 9): too short
   screen.Fill(200, 12, 21, 1, kTarget);  // x..x+20 at (200, 12): matches
@@ -65,7 +74,7 @@ TEST_F(ScanPassTest, ARunMustReachTwentyPixelsRight) {
   EXPECT_TRUE((clicks[0] == ScreenPoint{200, 12}));
 }
 
-TEST_F(ScanPassTest, ReadsStopAtTheFirstSampleThatDiffers) {
+TEST_P(PerSampleScanPassTest, ReadsStopAtTheFirstSampleThatDiffers) {
   Track({0, 0, 290, 7});  // a single grid point at (100, 3)
   screen.Fill(100, 3, 11, 1, kTarget);  // samples at 100, 105, 110 match; 115 does not
   EXPECT_TRUE(Pass().empty());
@@ -73,7 +82,7 @@ TEST_F(ScanPassTest, ReadsStopAtTheFirstSampleThatDiffers) {
   for (int k = 0; k < 4; ++k) EXPECT_TRUE((screen.pixelReads[k] == ScreenPoint{100 + 5 * k, 3}));
 }
 
-TEST_F(ScanPassTest, ClicksAreAMoveThenLeftDownAndUpWithoutSleeping) {
+TEST_P(ScanPassTest, ClicksAreAMoveThenLeftDownAndUpWithoutSleeping) {
   Track({0, 0, 400, 20});  // columns 100, 200 and 300
   screen.Fill(100, 3, 200, 1, kTarget);  // runs fit at 100 and 200 only
   Pass();
@@ -86,7 +95,7 @@ TEST_F(ScanPassTest, ClicksAreAMoveThenLeftDownAndUpWithoutSleeping) {
   EXPECT_TRUE((screen.GetCursorPos() == ScreenPoint{200, 3}));
 }
 
-TEST_F(ScanPassTest, ATwoHundredByThirtyButtonIsClickedUpToTwentyTimes) {
+TEST_P(ScanPassTest, ATwoHundredByThirtyButtonIsClickedUpToTwentyTimes) {
   Track({0, 0, 1000, 400});
   screen.Fill(150, 100, 200, 30, kTarget);  // columns 200 and 300, rows 102..129
   const auto clicks = Pass();
@@ -97,7 +106,7 @@ TEST_F(ScanPassTest, ATwoHundredByThirtyButtonIsClickedUpToTwentyTimes) {
   }
 }
 
-TEST_F(ScanPassTest, ATargetThatVanishesWhenClickedIsClickedOnce) {
+TEST_P(ScanPassTest, ATargetThatVanishesWhenClickedIsClickedOnce) {
   Track({0, 0, 1000, 400});
   screen.Fill(150, 100, 200, 30, kTarget);
   screen.onLeftClick = [](FakeDesktop& s, ScreenPoint) { s.Fill(150, 100, 200, 30, 0x00202020); };
@@ -106,7 +115,7 @@ TEST_F(ScanPassTest, ATargetThatVanishesWhenClickedIsClickedOnce) {
   EXPECT_TRUE((clicks[0] == ScreenPoint{200, 102}));
 }
 
-TEST_F(ScanPassTest, FailedReadsNeverMatch) {
+TEST_P(ScanPassTest, FailedReadsNeverMatch) {
   // A failed colour capture leaves CLR_INVALID as the target, and reads off
   // the screen or without a handle fail: none of that may click.
   Track({900, 600, 2000, 1000}, CLR_INVALID);  // mostly off the 1200x700 screen
@@ -117,7 +126,7 @@ TEST_F(ScanPassTest, FailedReadsNeverMatch) {
   EXPECT_TRUE(Pass().empty());
 }
 
-TEST_F(ScanPassTest, CornersAtTheEndsOfTheRangeStayInRange) {
+TEST_P(ScanPassTest, CornersAtTheEndsOfTheRangeStayInRange) {
   Track({INT_MIN, INT_MIN, INT_MIN + 10, INT_MIN + 10});
   EXPECT_TRUE(Pass().empty());
   Track({INT_MAX - 10, INT_MAX - 10, INT_MAX, INT_MAX});
@@ -129,12 +138,14 @@ TEST_F(ScanPassTest, CornersAtTheEndsOfTheRangeStayInRange) {
   // below the maximum, and the row loop ends.
   Track({INT_MAX - 250, INT_MAX - 8, INT_MAX, INT_MAX});
   Pass();
-  ASSERT_EQ(screen.pixelReads.size(), 1u);
+  ASSERT_FALSE(screen.pixelReads.empty());
   EXPECT_EQ(screen.pixelReads[0].x, INT_MAX - 150);
   EXPECT_EQ(screen.pixelReads[0].y, INT_MAX - 5);
+  for (const ScreenPoint& p : screen.pixelReads)
+    EXPECT_TRUE(p.y == INT_MAX - 5 && p.x >= INT_MAX - 150 && p.x <= INT_MAX - 130);
 }
 
-TEST_F(ScanPassTest, ANewColourOrAreaTakesEffectOnTheNextPass) {
+TEST_P(ScanPassTest, ANewColourOrAreaTakesEffectOnTheNextPass) {
   Track({0, 0, 1000, 400});
   screen.Fill(150, 100, 200, 30, kTarget);
   screen.Fill(550, 200, 200, 30, 0x000000FF);
@@ -145,3 +156,11 @@ TEST_F(ScanPassTest, ANewColourOrAreaTakesEffectOnTheNextPass) {
   ASSERT_EQ(red.size(), 20u);
   EXPECT_TRUE(red[0].x == 600 && red[0].y == 201);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothPasses, ScanPassTest,
+                         ::testing::Values(PassKind::Bulk, PassKind::PerSample),
+                         [](const auto& info) {
+                           return info.param == PassKind::Bulk ? "Bulk" : "PerSample";
+                         });
+INSTANTIATE_TEST_SUITE_P(Reference, PerSampleScanPassTest, ::testing::Values(PassKind::PerSample),
+                         [](const auto&) { return "PerSample"; });
