@@ -6,10 +6,21 @@
 
 #include "platform/desktop.h"
 
+// How bulk reads may fetch pixels. Both on unless a test or a benchmark
+// wants to see a fallback; each is also dropped when the server lacks it.
+struct X11ReadOptions {
+  // MIT-SHM: the server writes the pixels straight into a segment we keep.
+  // Falls back to XGetImage on a remote display, where it cannot attach.
+  bool sharedMemory = true;
+  // XRender: the server first picks out only the sampled pixels.
+  bool render = true;
+};
+
 class X11Desktop : public Desktop {
  public:
   // Null when the display cannot be opened; displayName null means $DISPLAY.
-  static std::unique_ptr<X11Desktop> Open(const char* displayName = nullptr);
+  static std::unique_ptr<X11Desktop> Open(const char* displayName = nullptr,
+                                          X11ReadOptions options = {});
   ~X11Desktop() override;
 
   ScreenPoint GetCursorPos() override;
@@ -17,6 +28,11 @@ class X11Desktop : public Desktop {
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
   void Sleep(std::uint32_t ms) override;
+
+  // What bulk reads use now: the options asked for, less what the server
+  // lacks or refused.
+  X11ReadOptions ReadMethod() const;
+  std::string ReadMethodName() const;
 
   struct Connection;
 
