@@ -3,50 +3,16 @@
 # colour with press-drag-release on the real window, set 500 ms, start, and
 # check that the clicks land on exactly the expected grid points of a target
 # of that colour and nowhere else.
-#   wine_e2e.sh BUILD_DIR   (holds colorclicker.exe and click_target.exe)
+#   wine_e2e.sh BUILD_DIR   (holds colorclicker.exe, click_target.exe and
+#                            screen_read_check.exe)
 set -euo pipefail
 
 build=$(cd "${1:?usage: wine_e2e.sh BUILD_DIR}" && pwd)
 exe=$build/colorclicker.exe
 target_exe=$build/click_target.exe
-for f in "$exe" "$target_exe"; do [[ -f $f ]] || { echo "missing $f" >&2; exit 1; }; done
-wine=$(command -v wine || command -v wine64)
-
-work=$(mktemp -d)
-pids=()
-xvfb_pid=
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  if [[ -d $work/prefix ]]; then WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true; fi
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  if [[ -n ${KEEP_WORK:-} ]]; then echo "kept $work" >&2; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.2
-  done
-}
-
-# --- a display and a Wine prefix of our own --------------------------------
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-timeout 150 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
-
-# Unix path to one Wine's Z: drive shows.
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+read_check_exe=$build/screen_read_check.exe
+for f in "$exe" "$target_exe" "$read_check_exe"; do [[ -f $f ]] || { echo "missing $f" >&2; exit 1; }; done
+. "$(dirname "$0")/wine_env.sh"
 
 # --- the scene ---------------------------------------------------------------
 # The tracking area is [400, 1100) x [250, 520). A backdrop fills it so that a
@@ -93,6 +59,14 @@ expect_edit5() {  # rrggbb what-was-done
   wait_for 5 edit5_shows "$1" ||
     fail "after $2 Edit5 shows $(screen_color $edit5_probe) instead of $1"
 }
+
+# --- bulk screen reads --------------------------------------------------------
+# With the scene and the window on the screen, the scan pass's bulk reads
+# must agree with GetPixel everywhere.
+if ! "$wine" "$read_check_exe" >"$work/read_check.log" 2>&1; then
+  cat "$work/read_check.log" >&2
+  fail "bulk screen reads differ from GetPixel"
+fi
 
 # --- an error from a handler ------------------------------------------------
 # Start with no corners captured: the corner text "Y" is no number. The error
