@@ -361,7 +361,8 @@ class X11ScreenContext final : public ScreenContext {
       }
       XImage* image = Fetch(samplePixmap_, 0, 0, int(packedWidth), int(rows.size()));
       if (!image) return false;
-      if (sampled == g.Count() && image->bytes_per_line == packedWidth * 4) {
+      if (sampled == g.Count() && image->bits_per_pixel == 32 &&
+          image->bytes_per_line == packedWidth * 4) {
         // All on the screen, the usual case: the image is the result.
         ConvertRow(image, c_->format, 0, 0, sampled, 1, out);
       } else {
