@@ -3,12 +3,13 @@
 
 STARTED_PIDS=()
 
-# start_xvfb WIDTHxHEIGHT: a private Xvfb on a free display; exports DISPLAY.
+# start_xvfb WIDTHxHEIGHT [DEPTH]: a private Xvfb on a free display, 24 bits
+# deep unless told otherwise; exports DISPLAY.
 start_xvfb() {
-  local size=${1:-1280x800} fifo
+  local size=${1:-1280x800} depth=${2:-24} fifo
   fifo=$(mktemp -u)
   mkfifo "$fifo"
-  Xvfb -displayfd 7 -screen 0 "${size}x24" -nolisten tcp 7>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 7 -screen 0 "${size}x${depth}" -nolisten tcp 7>"$fifo" >/dev/null 2>&1 &
   STARTED_PIDS+=($!)
   local number
   if ! read -r -t 20 number <"$fifo"; then
