@@ -107,6 +107,7 @@ struct Method {
   const char* name;
   X11ReadOptions options;
 };
+void PrintTo(const Method& m, std::ostream* out) { *out << m.name; }
 
 class X11ReadTest : public ::testing::TestWithParam<Method> {
  protected:
