@@ -6,7 +6,7 @@ LINUX_BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev libx11-dev libxext-
 LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11-utils imagemagick)
 # Wine loads these X libraries at run time and draws with Tahoma from fonts-wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine libxi6
-  libxrandr2 libxcursor1 libxfixes3 libxrender1 libxcomposite1 libxinerama1)
+  libxrandr2 libxcursor1 libxfixes3 libxrender1 libxcomposite1 libxinerama1 icoutils)
 
 # ensure_packages PKG...: apt-get installs whatever of PKG is not installed yet.
 ensure_packages() {
