@@ -8,7 +8,8 @@ LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine libxi6
   libxrandr2 libxcursor1 libxfixes3 libxrender1 libxcomposite1 libxinerama1 icoutils)
 
-# ensure_packages PKG...: apt-get installs whatever of PKG is not installed yet.
+# ensure_packages PKG...: apt-get installs whatever of PKG is not installed yet,
+# with what it recommends (Wine needs several of its recommended X libraries).
 ensure_packages() {
   local missing=() pkg
   for pkg in "$@"; do
@@ -19,5 +20,5 @@ ensure_packages() {
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   echo "Installing: ${missing[*]}"
   "${sudo[@]}" apt-get update -q
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "${missing[@]}"
 }
