@@ -18,11 +18,10 @@ target_compile_definitions(platform_win32 PUBLIC ${_win32_definitions})
 add_library(ui_win32 STATIC
   ui/win32/wide_text.cpp
   ui/win32/win32_controls.cpp
-  ui/win32/tform1.cpp
-  app/win32/application.cpp)
+  ui/win32/tform1.cpp)
 target_link_libraries(ui_win32 PUBLIC tracking platform_win32 comctl32 user32 gdi32)
 
-add_executable(colorclicker WIN32 app/win32/main.cpp res/colorclicker.rc)
+add_executable(colorclicker WIN32 app/win32/main.cpp app/win32/application.cpp res/colorclicker.rc)
 target_link_libraries(colorclicker PRIVATE ui_win32)
 # The .rc embeds the manifest; the resource compiler finds the icon and
 # manifest beside it.
