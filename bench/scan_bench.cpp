@@ -135,6 +135,10 @@ class RecordingDesktop : public Desktop {
     if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back(cursor_);
   }
   void Sleep(std::uint32_t) override {}
+  // What is asked before each click costs what it costs in the program.
+  bool IsOnScreen(std::int32_t x, std::int32_t y) override { return x11->IsOnScreen(x, y); }
+  bool AnyMouseButtonDown() override { return x11->AnyMouseButtonDown(); }
+  bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return x11->IsOwnWindowAt(x, y); }
 
   std::unique_ptr<X11Desktop> x11;
   std::vector<ScreenPoint> clicks;

@@ -121,7 +121,9 @@ void Tracker::ScanPass() {
         if (line[0][g] != target || line[1][g] != target || line[2][g] != target ||
             line[3][g] != target || line[4][g] != target)
           continue;
-        ClickAt(static_cast<std::int32_t>(grid.X(g, 0)), static_cast<std::int32_t>(grid.Y(r)));
+        // A skipped point changed nothing: what was read still holds.
+        if (!ClickAt(static_cast<std::int32_t>(grid.X(g, 0)), static_cast<std::int32_t>(grid.Y(r))))
+          continue;
         row += r;
         run = firstRun + g + 1;
         clicked = true;
@@ -172,9 +174,16 @@ bool Tracker::RunMatches(std::int32_t x, std::int32_t y) {
   return true;
 }
 
-void Tracker::ClickAt(std::int32_t x, std::int32_t y) {
+// Not while the user holds a button (a synthetic press would drop what
+// they drag, or end a capture in progress), not where the screen has gone
+// since the read, and never on this program's own window, which shows the
+// target colour itself.
+bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
+  if (desktop_.AnyMouseButtonDown() || !desktop_.IsOnScreen(x, y) || desktop_.IsOwnWindowAt(x, y))
+    return false;
   desktop_.SetCursorPos(x, y);
   Clicker.Press(1);
   Clicker.Wait(0);
   Clicker.Release(1);
+  return true;
 }

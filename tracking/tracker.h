@@ -63,7 +63,8 @@ class Tracker {
  private:
   void CaptureCorner(TextControl& xEdit, TextControl& yEdit, std::int32_t& x, std::int32_t& y);
   bool RunMatches(std::int32_t x, std::int32_t y);
-  void ClickAt(std::int32_t x, std::int32_t y);
+  // False when the point was skipped and nothing was sent.
+  bool ClickAt(std::int32_t x, std::int32_t y);
   void Read(const SampleGrid& grid, std::vector<Colorref>& buffer);
 
   Desktop& desktop_;

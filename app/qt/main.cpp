@@ -1,5 +1,8 @@
 // Entry point of the X11 desktop program.
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <xcb/xcb.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +18,25 @@ namespace {
 bool IsWaylandSession() {
   const char* type = std::getenv("XDG_SESSION_TYPE");
   return (type && std::strcmp(type, "wayland") == 0) || std::getenv("WAYLAND_DISPLAY");
+}
+
+// The window's connection (Qt's) and the screen's (ours) end the process
+// with code 1 when the server goes away, each with English words of its own;
+// the user gets one line of ours as well.
+xcb_connection_t* windowConnection = nullptr;
+bool inEventLoop = false;
+
+void SayDisplayLost() {
+  static bool said = false;
+  if (said) return;
+  said = true;
+  std::fputs("colorclicker: соединение с X-дисплеем потеряно, программа завершается.\n", stderr);
+}
+
+// Qt ends the process through exit() when its connection breaks.
+void SayDisplayLostAtExit() {
+  if (inEventLoop && windowConnection && xcb_connection_has_error(windowConnection))
+    SayDisplayLost();
 }
 
 const char* const kWaylandWarning =
@@ -37,6 +59,7 @@ int main(int, char** argv) {
                  display ? display : "не задан");
     return 1;
   }
+  X11Desktop::OnConnectionLost(SayDisplayLost);
 
   int argcForQt = 1;  // command-line arguments change nothing
   std::unique_ptr<TApplication> app;
@@ -46,13 +69,21 @@ int main(int, char** argv) {
       std::fprintf(stderr, "colorclicker: %s\n", kWaylandWarning);
       QMessageBox::warning(nullptr, app->applicationName(), QString::fromUtf8(kWaylandWarning));
     }
-    TForm1 form(*desktop);
+    TForm1 form(*desktop, [&app](const Exception& error) { app->ShowException(error); });
     Form1 = &form;
     form.show();
+    if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>()) {
+      windowConnection = x11->connection();
+      std::atexit(SayDisplayLostAtExit);
+    }
+    inEventLoop = true;
     app->exec();
+    inEventLoop = false;
     Form1 = nullptr;
   } catch (const Exception& error) {
     if (app) app->ShowException(error);
+  } catch (const std::exception& error) {
+    if (app) app->ShowException(Exception(error.what()));
   } catch (...) {
     if (app) app->ShowException(Exception(""));
   }

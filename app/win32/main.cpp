@@ -13,6 +13,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Application.Run();
   } catch (const Exception& e) {
     Application.ShowException(e);
+  } catch (const std::exception& e) {
+    Application.ShowException(Exception(e.what()));
   } catch (...) {
     // Anything else is shown as an error without a message.
     try {

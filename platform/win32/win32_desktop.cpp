@@ -136,3 +136,29 @@ void Win32Desktop::MouseEvent(std::uint32_t flags) {
 }
 
 void Win32Desktop::Sleep(std::uint32_t ms) { ::Sleep(ms); }
+
+// On a monitor as the system has them now; the virtual screen's bounding
+// box would also take in the gaps between monitors of different sizes.
+bool Win32Desktop::IsOnScreen(std::int32_t x, std::int32_t y) {
+  return ::MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONULL) != nullptr;
+}
+
+// GetAsyncKeyState reports the physical buttons, before the left and right
+// swap: every one of them is asked, so a swapped mouse is covered too.
+bool Win32Desktop::AnyMouseButtonDown() {
+  for (int key : {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2})
+    if (::GetAsyncKeyState(key) & 0x8000) return true;
+  return false;
+}
+
+// The topmost visible top-level window at the point, disabled ones
+// included (the main window is disabled under an error box), frame
+// included.
+bool Win32Desktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
+  HWND desktop = ::GetDesktopWindow();
+  HWND window = ::ChildWindowFromPointEx(desktop, POINT{x, y}, CWP_SKIPINVISIBLE);
+  if (!window || window == desktop) return false;
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  return process == ::GetCurrentProcessId();
+}

@@ -1,13 +1,16 @@
 #include "platform/x11/x11_desktop.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/Xrender.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,6 +19,7 @@
 #include <algorithm>
 #include <bit>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -224,6 +228,9 @@ struct X11Desktop::Connection {
   bool shm = false;
   bool render = false;
   XRenderPictFormat* renderFormat = nullptr;
+  // RandR 1.5 lists the monitors; without it the root is the one screen.
+  bool monitors = false;
+  Atom netWmPid = None;
 
   ~Connection() {
     if (display) XCloseDisplay(display);
@@ -439,6 +446,20 @@ class X11ScreenContext final : public ScreenContext {
 
 }  // namespace
 
+namespace {
+void (*sayConnectionLost)() = nullptr;
+
+int ConnectionLost(Display*) {
+  if (sayConnectionLost) sayConnectionLost();
+  std::exit(1);
+}
+}  // namespace
+
+void X11Desktop::OnConnectionLost(void (*say)()) {
+  sayConnectionLost = say;
+  XSetIOErrorHandler(ConnectionLost);
+}
+
 std::unique_ptr<X11Desktop> X11Desktop::Open(const char* displayName, X11ReadOptions options) {
   XSetErrorHandler(RecordXError);
   auto c = std::make_shared<Connection>();
@@ -466,6 +487,9 @@ std::unique_ptr<X11Desktop> X11Desktop::Open(const char* displayName, X11ReadOpt
     c->renderFormat = XRenderFindVisualFormat(d, c->visual);
     c->render = c->renderFormat && c->renderFormat->type == PictTypeDirect;
   }
+  c->monitors = XRRQueryExtension(d, &eventBase, &errorBase) &&
+                XRRQueryVersion(d, &major, &minor) && (major > 1 || minor >= 5);
+  c->netWmPid = XInternAtom(d, "_NET_WM_PID", False);
   return std::unique_ptr<X11Desktop>(new X11Desktop(std::move(c)));
 }
 
@@ -525,4 +549,82 @@ void X11Desktop::MouseEvent(std::uint32_t flags) {
 
 void X11Desktop::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Asked of the server now, not from the size last reported: the screen may
+// have shrunk since the pixels were read. Where RandR lists monitors, a
+// point between them is off the screen too, as the server keeps the
+// pointer on the monitors.
+bool X11Desktop::IsOnScreen(std::int32_t x, std::int32_t y) {
+  Display* d = connection_->display;
+  Window root;
+  int rootX, rootY;
+  unsigned int width, height, border, depth;
+  if (!XGetGeometry(d, connection_->root, &root, &rootX, &rootY, &width, &height, &border,
+                    &depth) ||
+      x < 0 || y < 0 || unsigned(x) >= width || unsigned(y) >= height)
+    return false;
+  if (!connection_->monitors) return true;
+  int count = 0;
+  XRRMonitorInfo* monitors = XRRGetMonitors(d, connection_->root, True, &count);
+  if (!monitors) return true;
+  bool on = count == 0;  // no monitor listed: the root is all there is
+  for (int i = 0; i < count && !on; ++i) {
+    const XRRMonitorInfo& m = monitors[i];
+    on = x >= m.x && y >= m.y && x - m.x < m.width && y - m.y < m.height;
+  }
+  XRRFreeMonitors(monitors);
+  return on;
+}
+
+// The pointer's button state is the server's, so it is the user's own
+// press; the program's synthetic ones are always released by the time this
+// is asked.
+bool X11Desktop::AnyMouseButtonDown() {
+  Window root, child;
+  int rootX, rootY, winX, winY;
+  unsigned int mask = 0;
+  XQueryPointer(connection_->display, connection_->root, &root, &child, &rootX, &rootY, &winX,
+                &winY, &mask);
+  return (mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
+}
+
+namespace {
+// Whether `window` or a window inside it (a window manager's frame holds the
+// client window) carries our process id, as toolkits set it.
+bool CarriesPid(Display* d, Atom netWmPid, Window window, int depth) {
+  Atom type;
+  int format;
+  unsigned long items, remaining;
+  unsigned char* data = nullptr;
+  const bool read = XGetWindowProperty(d, window, netWmPid, 0, 1, False, XA_CARDINAL, &type,
+                                       &format, &items, &remaining, &data) == Success;
+  const bool carries = read && type != None;
+  const bool ours = carries && data && format == 32 && items == 1 &&
+                    *reinterpret_cast<unsigned long*>(data) == static_cast<unsigned long>(getpid());
+  if (data) XFree(data);
+  if (carries) return ours;
+  if (depth == 0) return false;
+  Window root, parent, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(d, window, &root, &parent, &children, &count)) return false;
+  bool inside = false;
+  for (unsigned int i = 0; i < count && !inside; ++i)
+    inside = CarriesPid(d, netWmPid, children[i], depth - 1);
+  if (children) XFree(children);
+  return inside;
+}
+}  // namespace
+
+// The top-level window at the point, frame included, is what a click there
+// would reach.
+bool X11Desktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
+  Display* d = connection_->display;
+  Window topLevel = None;
+  int childX, childY;
+  if (!XTranslateCoordinates(d, connection_->root, connection_->root, x, y, &childX, &childY,
+                             &topLevel) ||
+      topLevel == None)
+    return false;
+  return CarriesPid(d, connection_->netWmPid, topLevel, 2);
 }

@@ -28,6 +28,13 @@ class X11Desktop : public Desktop {
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
   void Sleep(std::uint32_t ms) override;
+  bool IsOnScreen(std::int32_t x, std::int32_t y) override;
+  bool AnyMouseButtonDown() override;
+  bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override;
+
+  // Runs `say` when the connection to the X server is lost, before the
+  // process ends with code 1 (Xlib allows nothing else then).
+  static void OnConnectionLost(void (*say)());
 
   // What bulk reads use now: the options asked for, less what the server
   // lacks or refused.

@@ -3,7 +3,7 @@
 
 # x11-utils: scripts/run asks xdpyinfo whether there is a display to run on.
 LINUX_BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev libx11-dev libxext-dev libxtst-dev
-  libxrender-dev fonts-liberation fonts-dejavu-core x11-utils)
+  libxrender-dev libxrandr-dev fonts-liberation fonts-dejavu-core x11-utils)
 LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xdotool imagemagick)
 # Wine loads these X libraries at run time and draws with Tahoma from fonts-wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine libxi6

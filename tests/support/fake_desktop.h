@@ -17,6 +17,13 @@ struct DesktopEvent {
   }
 };
 
+struct FakeRect {
+  int left = 0, top = 0, width = 0, height = 0;
+  bool Contains(int x, int y) const {
+    return x >= left && y >= top && x - left < width && y - top < height;
+  }
+};
+
 class FakeDesktop : public Desktop {
  public:
   FakeDesktop(int width, int height, Colorref background = 0x00202020);
@@ -36,6 +43,9 @@ class FakeDesktop : public Desktop {
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
   void Sleep(std::uint32_t ms) override;
+  bool IsOnScreen(std::int32_t x, std::int32_t y) override { return monitor.Contains(x, y); }
+  bool AnyMouseButtonDown() override { return userHoldsButton; }
+  bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return ownWindow.Contains(x, y); }
 
   std::vector<DesktopEvent> events;
   // Every pixel read, also those made on behalf of a bulk read.
@@ -47,6 +57,12 @@ class FakeDesktop : public Desktop {
   int liveContexts = 0;
   int contextsTaken = 0;
   bool screenUnavailable = false;
+  // What the desktop says right before a click. The monitor starts as the
+  // whole framebuffer; a smaller one plays a screen that shrank after the
+  // pixels were read.
+  FakeRect monitor;
+  bool userHoldsButton = false;
+  FakeRect ownWindow;
   // Runs after each left-button release, e.g. to make a target vanish.
   std::function<void(FakeDesktop&, ScreenPoint)> onLeftClick;
 

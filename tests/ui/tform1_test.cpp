@@ -6,6 +6,7 @@
 
 #include "app/qt/application.h"
 #include "tests/support/fake_desktop.h"
+#include "tracking/exceptions.h"
 #include "ui/qt/tform1.h"
 
 class TForm1Test : public QObject {
@@ -34,7 +35,9 @@ class TForm1Test : public QObject {
  private slots:
   void init() {
     screen = new FakeDesktop(1920, 1080);
-    form = new TForm1(*screen);
+    form = new TForm1(*screen, [](const Exception& e) {
+      static_cast<TApplication*>(QApplication::instance())->ShowException(e);
+    });
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form));
   }
@@ -83,6 +86,17 @@ class TForm1Test : public QObject {
     QCOMPARE(form->Edit4->text(), QString("45"));
     QCOMPARE(form->tracking().TrackingArea.Right, 30);
     QCOMPARE(screen->cursorReads, 6);  // mouse-up and click each read three times
+  }
+
+  void enterAndKeypadEnterClickAFocusedButton() {
+    screen->PutCursor(30, 45);
+    form->Button1->setFocus();
+    QTest::keyClick(form->Button1, Qt::Key_Return);
+    QCOMPARE(form->Edit1->text(), QString("30"));
+    screen->PutCursor(60, 90);
+    form->Button2->setFocus();
+    QTest::keyClick(form->Button2, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(form->Edit4->text(), QString("90"));
   }
 
   void pressDragReleaseRunsOnlyTheMouseUpHandler() {

@@ -115,6 +115,24 @@ TEST_P(ScanPassTest, ATargetThatVanishesWhenClickedIsClickedOnce) {
   EXPECT_TRUE((clicks[0] == ScreenPoint{200, 102}));
 }
 
+TEST_P(ScanPassTest, NoClickWhileAButtonIsHeldOffTheScreenOrOnTheOwnWindow) {
+  screen.Fill(0, 0, 1200, 700, kTarget);
+  Track({0, 0, 700, 10});  // rows 3 and 6, columns 100..600
+  screen.userHoldsButton = true;
+  EXPECT_TRUE(Pass().empty());
+  EXPECT_TRUE(screen.events.empty());  // not even a cursor move
+
+  screen.userHoldsButton = false;
+  screen.monitor = {0, 0, 550, 700};      // shrank after the pixels were read
+  screen.ownWindow = {180, 0, 150, 100};  // over the columns 200 and 300
+  const auto clicks = Pass();
+  const std::vector<ScreenPoint> expected = {{100, 3}, {400, 3}, {500, 3},
+                                             {100, 6}, {400, 6}, {500, 6}};
+  ASSERT_EQ(clicks.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(clicks[i] == expected[i]);
+  EXPECT_EQ(screen.events.size(), 3 * expected.size());  // nothing sent to skipped points
+}
+
 TEST_P(ScanPassTest, FailedReadsNeverMatch) {
   // A failed colour capture leaves CLR_INVALID as the target, and reads off
   // the screen or without a handle fail: none of that may click.

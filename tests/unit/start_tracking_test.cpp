@@ -87,6 +87,17 @@ TEST_F(StartTrackingTest, UncapturedCornersStillSwitchTrackingOn) {
   EXPECT_TRUE(screen.Clicks().empty());
 }
 
+TEST_F(StartTrackingTest, CornerTextsAreConvertedBottomTopRightLeft) {
+  Corners("left?", "top?", "right?", "bottom?");
+  EXPECT_NE(ErrorOfStart().find("«bottom?»"), std::string::npos);
+  form.Edit4.text = "40";
+  EXPECT_NE(ErrorOfStart().find("«top?»"), std::string::npos);
+  form.Edit2.text = "0";
+  EXPECT_NE(ErrorOfStart().find("«right?»"), std::string::npos);
+  form.Edit3.text = "300";
+  EXPECT_NE(ErrorOfStart().find("«left?»"), std::string::npos);
+}
+
 TEST_F(StartTrackingTest, EachStartReplacesTheScreenHandleWithoutLeaking) {
   Corners("0", "0", "0", "0");
   for (int i = 0; i < 5; ++i) form.tracker.StartTracking();

@@ -209,6 +209,9 @@ class LoggingDesktop : public Desktop {
     if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back({cursor_.x, cursor_.y});
   }
   void Sleep(std::uint32_t) override {}
+  bool IsOnScreen(std::int32_t, std::int32_t) override { return true; }
+  bool AnyMouseButtonDown() override { return false; }
+  bool IsOwnWindowAt(std::int32_t, std::int32_t) override { return false; }
   std::vector<std::pair<int, int>> clicks;
 
  private:

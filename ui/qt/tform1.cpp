@@ -8,8 +8,11 @@ Widget* TForm1::Control(const char* name) const {
   return static_cast<Widget*>(widgets_[ControlIndex(name)]);
 }
 
-TForm1::TForm1(Desktop& desktop, QWidget* parent)
-    : QWidget(parent), Timer1(Timer1Alarm, [this] { Timer1Timer(); }) {
+TForm1::TForm1(Desktop& desktop, std::function<void(const Exception&)> showException,
+               QWidget* parent)
+    : QWidget(parent),
+      Timer1(Timer1Alarm, [this] { Timer1Timer(); }),
+      showException_(std::move(showException)) {
   Timer1Alarm.SetTimer(&Timer1);
   BuildControls();
   Label1 = Control<QLabel>("Label1");
@@ -41,7 +44,7 @@ TForm1::TForm1(Desktop& desktop, QWidget* parent)
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-  for (QPushButton* button : {Button1, Button2, Button3}) button->installEventFilter(this);
+  for (QPushButton* button : {Button1, Button2, Button3, Button4}) button->installEventFilter(this);
 }
 
 TForm1::~TForm1() { Timer1.SetEnabled(false); }
@@ -92,8 +95,17 @@ void TForm1::BuildControls() {
 
 // A release of any button anywhere counts: the pressed button keeps the
 // mouse until then, so it also sees releases over other windows.
+//
+// Enter and the keypad's Enter click a focused button, as Space does and as
+// they do in a Windows dialog.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonRelease) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat()) {
+      static_cast<QPushButton*>(watched)->click();
+      return true;
+    }
+  } else if (event->type() == QEvent::MouseButtonRelease) {
     if (watched == Button1) Button1MouseUp();
     if (watched == Button2) Button2MouseUp();
     if (watched == Button3) Button3MouseUp();
@@ -104,11 +116,16 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TForm1::Button1Click() { tracker_->CaptureTopLeft(); }
-void TForm1::Button2Click() { tracker_->CaptureBottomRight(); }
-void TForm1::Button1MouseUp() { tracker_->CaptureTopLeft(); }
-void TForm1::Button2MouseUp() { tracker_->CaptureBottomRight(); }
-void TForm1::Button3MouseUp() { tracker_->CaptureColor(); }
-void TForm1::Button3KeyUp() { tracker_->CaptureColor(); }
-void TForm1::Button4Click() { tracker_->StartTracking(); }
-void TForm1::Timer1Timer() { tracker_->ScanPass(); }
+template <class Handler>
+void TForm1::Guarded(Handler&& handler) {
+  RunGuarded(handler, showException_);
+}
+
+void TForm1::Button1Click() { Guarded([this] { tracker_->CaptureTopLeft(); }); }
+void TForm1::Button2Click() { Guarded([this] { tracker_->CaptureBottomRight(); }); }
+void TForm1::Button1MouseUp() { Guarded([this] { tracker_->CaptureTopLeft(); }); }
+void TForm1::Button2MouseUp() { Guarded([this] { tracker_->CaptureBottomRight(); }); }
+void TForm1::Button3MouseUp() { Guarded([this] { tracker_->CaptureColor(); }); }
+void TForm1::Button3KeyUp() { Guarded([this] { tracker_->CaptureColor(); }); }
+void TForm1::Button4Click() { Guarded([this] { tracker_->StartTracking(); }); }
+void TForm1::Timer1Timer() { Guarded([this] { tracker_->ScanPass(); }); }

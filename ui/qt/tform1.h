@@ -6,9 +6,11 @@
 #include <QPushButton>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
+#include "tracking/exceptions.h"
 #include "tracking/tracker.h"
 #include "ui/form_layout.h"
 #include "ui/qt/qt_controls.h"
@@ -17,7 +19,9 @@ class TForm1 : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TForm1(Desktop& desktop, QWidget* parent = nullptr);
+  // showException shows what a handler raised; the window goes on.
+  TForm1(Desktop& desktop, std::function<void(const Exception&)> showException,
+         QWidget* parent = nullptr);
   ~TForm1() override;
 
   QPushButton* Button1;
@@ -55,10 +59,13 @@ class TForm1 : public QWidget {
   void BuildControls();
   template <typename Widget>
   Widget* Control(const char* name) const;
+  template <class Handler>
+  void Guarded(Handler&& handler);
 
   std::array<QWidget*, kForm1Controls.size()> widgets_{};
   std::optional<QtLineEditText> edit1Text_, edit2Text_, edit3Text_, edit4Text_, edit6Text_;
   std::optional<QtColorEdit> edit5Color_;
   std::optional<QtLabelText> label3Text_;
   std::unique_ptr<Tracker> tracker_;
+  std::function<void(const Exception&)> showException_;
 };

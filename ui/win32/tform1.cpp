@@ -179,13 +179,7 @@ void TForm1::ApplyDpi(UINT dpi) {
 
 template <class Handler>
 void TForm1::Guarded(Handler&& handler) {
-  try {
-    handler();
-  } catch (const Exception& e) {
-    showException_(e);
-  } catch (...) {
-    showException_(Exception(""));
-  }
+  RunGuarded(handler, showException_);
 }
 
 LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
