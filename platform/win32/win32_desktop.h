@@ -3,7 +3,7 @@
 // per-monitor DPI awareness every coordinate here is a physical pixel.
 #include "platform/desktop.h"
 
-class Win32Desktop final : public Desktop {
+class Win32Desktop : public Desktop {
  public:
   ScreenPoint GetCursorPos() override;
   std::unique_ptr<ScreenContext> GetDC() override;

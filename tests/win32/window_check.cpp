@@ -4,6 +4,7 @@
 // Edit5's background, and errors shown while the window goes on.
 //   window_check.exe   (under Wine: tests/win32/wine_run.sh)
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -104,13 +105,23 @@ HWND Swatch(HINSTANCE instance, COLORREF color, int x, int y) {
   Pump();
   return swatch;
 }
+
+// The real desktop, whose cursor read can be made to fail with a standard
+// exception, as a library call inside a handler may.
+struct FailingCursorDesktop : Win32Desktop {
+  bool fail = false;
+  ScreenPoint GetCursorPos() override {
+    if (fail) throw std::runtime_error("cursor unavailable");
+    return Win32Desktop::GetCursorPos();
+  }
+};
 }  // namespace
 
 int main() {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
-  Win32Desktop desktop;
+  FailingCursorDesktop desktop;
   std::vector<std::string> errors;
   TForm1 form(instance, desktop, [&](const Exception& e) { errors.push_back(e.Message()); });
   form.Show();
@@ -245,6 +256,11 @@ int main() {
   Click(hwnd, control("Button4"));
   Check(errors.size() == 2 && errors.back().find("X") != std::string::npos && TextOf(control("Label3")) == "-10 * -10",
         "a corner that is no number is shown as an error and the label stays");
+  desktop.fail = true;
+  Click(hwnd, control("Button1"));
+  desktop.fail = false;
+  Check(errors.size() == 3 && errors.back() == "cursor unavailable",
+        "a standard exception is shown with its message: " + errors.back());
   Check(::IsWindow(hwnd) && ::IsWindowVisible(hwnd), "the window goes on after errors");
 
   // --- closing ends the loop -----------------------------------------------
