@@ -174,14 +174,20 @@ bool Tracker::RunMatches(std::int32_t x, std::int32_t y) {
   return true;
 }
 
-// Not while the user holds a button (a synthetic press would drop what
-// they drag, or end a capture in progress), not where the screen has gone
-// since the read, and never on this program's own window, which shows the
-// target colour itself.
+// Never on this program's own window, which shows the target colour
+// itself; not while the user holds a button (a synthetic press would drop
+// what they drag, or end a capture in progress); and not where the screen
+// has gone since the read: asked right before the press, with the layout
+// held until the click is done.
 bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
-  if (desktop_.AnyMouseButtonDown() || !desktop_.IsOnScreen(x, y) || desktop_.IsOwnWindowAt(x, y))
-    return false;
+  if (desktop_.IsOwnWindowAt(x, y) || desktop_.AnyMouseButtonDown()) return false;
+  struct LayoutHold {
+    Desktop& desktop;
+    explicit LayoutHold(Desktop& d) : desktop(d) { desktop.HoldScreenLayout(true); }
+    ~LayoutHold() { desktop.HoldScreenLayout(false); }
+  } hold(desktop_);
   desktop_.SetCursorPos(x, y);
+  if (!desktop_.IsOnScreen(x, y)) return false;
   Clicker.Press(1);
   Clicker.Wait(0);
   Clicker.Release(1);

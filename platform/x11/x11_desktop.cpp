@@ -5,7 +5,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/XTest.h>
-#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/Xrender.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -228,8 +227,6 @@ struct X11Desktop::Connection {
   bool shm = false;
   bool render = false;
   XRenderPictFormat* renderFormat = nullptr;
-  // RandR 1.5 lists the monitors; without it the root is the one screen.
-  bool monitors = false;
   Atom netWmPid = None;
 
   ~Connection() {
@@ -487,8 +484,6 @@ std::unique_ptr<X11Desktop> X11Desktop::Open(const char* displayName, X11ReadOpt
     c->renderFormat = XRenderFindVisualFormat(d, c->visual);
     c->render = c->renderFormat && c->renderFormat->type == PictTypeDirect;
   }
-  c->monitors = XRRQueryExtension(d, &eventBase, &errorBase) &&
-                XRRQueryVersion(d, &major, &minor) && (major > 1 || minor >= 5);
   c->netWmPid = XInternAtom(d, "_NET_WM_PID", False);
   return std::unique_ptr<X11Desktop>(new X11Desktop(std::move(c)));
 }
@@ -551,30 +546,29 @@ void X11Desktop::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// Asked of the server now, not from the size last reported: the screen may
-// have shrunk since the pixels were read. Where RandR lists monitors, a
-// point between them is off the screen too, as the server keeps the
-// pointer on the monitors.
+// Grabbing the server keeps other clients' requests, RandR's screen and
+// monitor changes among them, from running between the check and the
+// click; the grab lasts a few round trips.
+void X11Desktop::HoldScreenLayout(bool hold) {
+  if (hold)
+    XGrabServer(connection_->display);
+  else
+    XUngrabServer(connection_->display);
+  XFlush(connection_->display);
+}
+
+// Asked right after the cursor was moved there: the server keeps the
+// pointer on the screen's monitors, so it is at (x, y) exactly when the
+// point is on one of them. One round trip, and the least time for the
+// screen to change before the press; it also catches a pointer the user
+// moved meanwhile, which the press would follow.
 bool X11Desktop::IsOnScreen(std::int32_t x, std::int32_t y) {
-  Display* d = connection_->display;
-  Window root;
-  int rootX, rootY;
-  unsigned int width, height, border, depth;
-  if (!XGetGeometry(d, connection_->root, &root, &rootX, &rootY, &width, &height, &border,
-                    &depth) ||
-      x < 0 || y < 0 || unsigned(x) >= width || unsigned(y) >= height)
-    return false;
-  if (!connection_->monitors) return true;
-  int count = 0;
-  XRRMonitorInfo* monitors = XRRGetMonitors(d, connection_->root, True, &count);
-  if (!monitors) return true;
-  bool on = count == 0;  // no monitor listed: the root is all there is
-  for (int i = 0; i < count && !on; ++i) {
-    const XRRMonitorInfo& m = monitors[i];
-    on = x >= m.x && y >= m.y && x - m.x < m.width && y - m.y < m.height;
-  }
-  XRRFreeMonitors(monitors);
-  return on;
+  Window root, child;
+  int rootX = 0, rootY = 0, winX, winY;
+  unsigned int mask;
+  return XQueryPointer(connection_->display, connection_->root, &root, &child, &rootX, &rootY,
+                       &winX, &winY, &mask) &&
+         rootX == x && rootY == y;
 }
 
 // The pointer's button state is the server's, so it is the user's own

@@ -3,8 +3,8 @@
 
 # x11-utils: scripts/run asks xdpyinfo whether there is a display to run on.
 LINUX_BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev libx11-dev libxext-dev libxtst-dev
-  libxrender-dev libxrandr-dev fonts-liberation fonts-dejavu-core x11-utils)
-LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xdotool imagemagick)
+  libxrender-dev fonts-liberation fonts-dejavu-core x11-utils)
+LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xserver-xephyr x11-xserver-utils xdotool imagemagick)
 # Wine loads these X libraries at run time and draws with Tahoma from fonts-wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine libxi6
   libxrandr2 libxcursor1 libxfixes3 libxrender1 libxcomposite1 libxinerama1 icoutils)

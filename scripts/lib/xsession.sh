@@ -3,22 +3,36 @@
 
 STARTED_PIDS=()
 
-# start_xvfb WIDTHxHEIGHT [DEPTH]: a private Xvfb on a free display, 24 bits
-# deep unless told otherwise; exports DISPLAY.
-start_xvfb() {
-  local size=${1:-1280x800} depth=${2:-24} fifo
+# start_x_server SERVER ARGS...: an X server on a free display, found with
+# -displayfd; exports DISPLAY and keeps the server's PID in SERVER_PID.
+start_x_server() {
+  local fifo number
   fifo=$(mktemp -u)
   mkfifo "$fifo"
-  Xvfb -displayfd 7 -screen 0 "${size}x${depth}" -nolisten tcp 7>"$fifo" >/dev/null 2>&1 &
+  "$@" -displayfd 7 -nolisten tcp 7>"$fifo" >/dev/null 2>&1 &
   STARTED_PIDS+=($!)
-  local number
+  SERVER_PID=$!
   if ! read -r -t 20 number <"$fifo"; then
     rm -f "$fifo"
-    echo "Xvfb did not start" >&2
+    echo "$1 did not start" >&2
     return 1
   fi
   rm -f "$fifo"
   export DISPLAY=":$number"
+}
+
+# start_xvfb WIDTHxHEIGHT [DEPTH]: a private Xvfb, 24 bits deep unless told
+# otherwise.
+start_xvfb() {
+  start_x_server Xvfb -screen 0 "${1:-1280x800}x${2:-24}"
+}
+
+# start_nested_xephyr WIDTHxHEIGHT: a resizeable Xephyr in a window on the
+# current display, for a screen that really changes size (Xvfb's cannot
+# shrink); the outer display stays in OUTER_DISPLAY.
+start_nested_xephyr() {
+  OUTER_DISPLAY=$DISPLAY
+  start_x_server Xephyr -resizeable -screen "$1"
 }
 
 # start_bg CMD...: runs CMD in the background and remembers its PID.

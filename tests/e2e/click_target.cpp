@@ -3,8 +3,13 @@
 // Usage: click_target LOGFILE X Y W H RRGGBB [X Y W H RRGGBB ...]
 //        click_target --close WINDOW   asks a window to close, as a window
 //                                      manager's close button does
+//        click_target --record LOGFILE logs every button press the server
+//                                      handles, on any window, as
+//                                      "press X Y button B"
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/record.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,11 +31,43 @@ int AskToClose(Window window) {
   XCloseDisplay(display);
   return 0;
 }
+void LogPress(XPointer closure, XRecordInterceptData* data) {
+  FILE* log = reinterpret_cast<FILE*>(closure);
+  if (data->category == XRecordStartOfData) {
+    std::fprintf(log, "ready\n");
+  } else if (data->category == XRecordFromServer) {
+    const auto* event = reinterpret_cast<const xEvent*>(data->data);
+    if (event->u.u.type == ButtonPress)
+      std::fprintf(log, "press %d %d button %u\n", event->u.keyButtonPointer.rootX,
+                   event->u.keyButtonPointer.rootY, event->u.u.detail);
+  }
+  std::fflush(log);
+  XRecordFreeData(data);
+}
+
+// Where clicks land on windows this program does not own: RECORD sees the
+// device events of every client, the program's synthetic ones included.
+int RecordPresses(const char* logPath) {
+  Display* control = XOpenDisplay(nullptr);
+  Display* data = XOpenDisplay(nullptr);
+  FILE* log = std::fopen(logPath, "w");
+  if (!control || !data || !log) return 1;
+  XRecordRange* range = XRecordAllocRange();
+  range->device_events.first = ButtonPress;
+  range->device_events.last = ButtonPress;
+  XRecordClientSpec clients = XRecordAllClients;
+  const XRecordContext context = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
+  XSync(control, False);
+  if (!context || !XRecordEnableContext(data, context, LogPress, reinterpret_cast<XPointer>(log)))
+    return 1;
+  return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--close")
     return AskToClose(std::strtoul(argv[2], nullptr, 0));
+  if (argc == 3 && std::string(argv[1]) == "--record") return RecordPresses(argv[2]);
   if (argc < 7 || (argc - 2) % 5 != 0) {
     std::fprintf(stderr, "usage: %s LOGFILE X Y W H RRGGBB ...\n", argv[0]);
     return 2;

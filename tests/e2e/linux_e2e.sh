@@ -1,46 +1,113 @@
 #!/usr/bin/env bash
-# End to end on a private Xvfb: a user marks the area and colour on the real
-# window with press-drag-release, types 500 and starts; the clicks must land
-# on the target at the grid points and nowhere else, and a target one colour
-# unit off must get none.
-# Usage: linux_e2e.sh COLORCLICKER CLICK_TARGET
+# End to end on a private X server: a user marks the area and colour on the
+# real window with press-drag-release, types 500 (or 10) and starts; the
+# clicks must land on the target at the grid points and nowhere else, and a
+# target one colour unit off must get none. Then, by scenario:
+#   story            closing the window ends the program with code 0
+#   held-button      while the user holds a mouse button nothing is clicked
+#   own-window       an area over the program's own window never clicks it
+#   screen-shrinks   a screen that shrinks and grows again under quick passes
+#                    (nested Xephyr) gets no click off the grid
+#   display-lost     the X server going away ends the program with code 1
+#                    and a line of its own
+# Usage: linux_e2e.sh COLORCLICKER CLICK_TARGET [SCENARIO]
 set -u
-app=$1 target=$2
+app=$1 target=$2 scenario=${3:-story}
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/lib/xsession.sh"
 work=$(mktemp -d)
 trap 'stop_started; rm -rf "$work"' EXIT
 
-fail() { echo "FAIL: $*"; echo "--- first clicks:"; head -n 50 "$work/clicks.log"; exit 1; }
-clicks_at_least() { [ "$(grep -c '^click' "$work/clicks.log")" -ge "$1" ]; }
+fail() { echo "FAIL ($scenario): $*"; echo "--- first clicks:"; head -n 50 "$work/clicks.log"; exit 1; }
+# Where the user holds the button down in held-button: not the program's.
+user_press="1200 780"
+clicks() { grep -c '^click' "$work/clicks.log"; }
+clicks_at_least() { [ "$(clicks)" -ge "$1" ]; }
 
-start_xvfb 1280x800 || exit 1
-# The target 0x3366cc at (450,320), the near miss 0x3366cd at (450,420).
-start_bg "$target" "$work/clicks.log" 450 320 200 30 3366cc 450 420 200 30 3366cd
+# Area, target, near miss, where the colour is picked, interval.
+area=(400 300 900 470) goal=(450 320 200 30) miss=(450 420 200 30) pick=(460 330) interval=500
+screen=1280x800
+case $scenario in
+  own-window) area=(120 150 1100 500) goal=(700 400 200 30) miss=(700 460 200 30) pick=(760 410) ;;
+  screen-shrinks)
+    # The target at the right edge: its right column leaves the screen
+    # when the screen is 1024 wide.
+    screen=1280x960 area=(400 300 1280 470) goal=(1000 400 200 30) miss=(1000 330 200 30)
+    pick=(1010 410) interval=10 ;;
+esac
+
+if [ "$scenario" = screen-shrinks ]; then
+  start_xvfb 1400x1000 && start_nested_xephyr "$screen" || exit 1
+else
+  start_xvfb "$screen" || exit 1
+fi
+server_pid=$SERVER_PID
+start_bg "$target" --record "$work/presses.log"
+wait_for 10 grep -qs ready "$work/presses.log" || fail "press recorder did not start"
+# A full-screen backdrop that logs clicks too: a click that slips off the
+# grid lands on something that says so.
+start_bg "$target" "$work/clicks.log" 0 0 "${screen%x*}" "${screen#*x}" 202020 \
+  "${goal[@]}" 3366cc "${miss[@]}" 3366cd
 wait_for 10 grep -qs ready "$work/clicks.log" || fail "target did not start"
 start_bg "$app" 2>"$work/app.err"
 app_pid=$LAST_PID
 wait_for 20 xdotool search --name '^Form1$' >/dev/null || fail "no colorclicker window"
 window=$(xdotool search --name '^Form1$' | head -1)
+[ "$scenario" = own-window ] && xdotool windowmove --sync "$window" 200 200
 eval "$(xdotool getwindowgeometry --shell "$window")"
 sleep 0.5
 
-drive_colorclicker "$X" "$Y" 400 300 900 470 460 330 500
+drive_colorclicker "$X" "$Y" "${area[@]}" "${pick[@]}" "$interval"
+started=$(wc -l <"$work/presses.log")  # the user's own presses end here
 
-expected=$(grid_hits 400 300 900 470 450 320 200 30 | sort -u)
+expected=$(grid_hits "${area[@]}" "${goal[@]}" | sort -u)
 [ "$(wc -l <<<"$expected")" -eq 20 ] || fail "test setup: expected 20 grid points"
-# Two passes at 500 ms: 40 clicks within a bounded wait.
+# Two passes: 40 clicks within a bounded wait.
 wait_for 15 clicks_at_least 40 || fail "fewer than 40 clicks"
 kill -0 "$app_pid" || fail "colorclicker exited"
 
+case $scenario in
+  held-button)
+    xdotool mousemove --sync $user_press mousedown 1 && sleep 0.3
+    before=$(clicks)
+    sleep 1.6  # three ticks
+    held=$(( $(clicks) - before ))
+    xdotool mouseup 1
+    [ "$held" -eq 0 ] || fail "$held clicks while the user held the button"
+    wait_for 10 clicks_at_least $((before + 20)) || fail "no clicks after the button was released"
+    ;;
+  screen-shrinks)
+    for ((i = 0; i < 200; i++)); do
+      xrandr -s 1024x768 && sleep 0.02 && xrandr -s "$screen" && sleep 0.02 || fail "xrandr"
+    done 2>/dev/null
+    before=$(clicks)
+    wait_for 10 clicks_at_least $((before + 40)) || fail "no clicks after the resizes"
+    ;;
+  own-window)
+    # The window shows the target colour in Edit5: every press since the
+    # start must still be on the target.
+    ;;
+esac
+
 if grep -q '^click .* 3366cd' "$work/clicks.log"; then fail "the near-miss target was clicked"; fi
-clicked=$(awk '/^click/ {print $2, $3}' "$work/clicks.log" | sort -u)
+clicked=$(awk '/^click/ {print $2, $3}' "$work/clicks.log" | grep -vx "$user_press" | sort -u)
 [ "$clicked" == "$expected" ] || fail "clicked points differ from the grid: $(diff <(echo "$expected") <(echo "$clicked") | tr '\n' ' ')"
 if grep '^click' "$work/clicks.log" | grep -qv 'button 1$'; then fail "a button other than the left one"; fi
+# Every press since the start, on any window, by the program or the test.
+pressed=$(tail -n +$((started + 1)) "$work/presses.log" | awk '/^press/ {print $2, $3}' | grep -vx "$user_press" | sort -u)
+[ "$pressed" == "$expected" ] || fail "presses off the target: $(comm -13 <(echo "$expected") <(echo "$pressed") | head -5 | tr '\n' ' ')"
 
-# Closing the window while tracking ends the program with code 0.
-"$target" --close "$window"
-wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "colorclicker did not exit"
-wait "$app_pid"; code=$?
-[ "$code" -eq 0 ] || fail "exit code $code"
-echo "PASS: $(grep -c '^click' "$work/clicks.log") clicks, all on the 20 grid points of the target"
+if [ "$scenario" = display-lost ]; then
+  kill "$server_pid"
+  wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "colorclicker did not exit"
+  wait "$app_pid"; code=$?
+  [ "$code" -eq 1 ] || fail "exit code $code"
+  grep -q 'соединение с X-дисплеем потеряно' "$work/app.err" || fail "no message: $(cat "$work/app.err")"
+else
+  # Closing the window while tracking ends the program with code 0.
+  "$target" --close "$window"
+  wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "colorclicker did not exit"
+  wait "$app_pid"; code=$?
+  [ "$code" -eq 0 ] || fail "exit code $code"
+fi
+echo "PASS ($scenario): $(clicks) clicks, all on the 20 grid points of the target"
