@@ -39,7 +39,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 for lib in libqt6widgets6 libx11-6 libxtst6 libc6; do
   grep -q "\b$lib\b" <<<"$(field Depends)" || fail "Depends lacks $lib: $(field Depends)"
 done
-file -b "$out/deb/usr/bin/colorclicker" | grep -q '^ELF 64-bit.*x86-64.*stripped' ||
+file -b "$out/deb/usr/bin/colorclicker" | grep -q '^ELF 64-bit .*x86-64.*, stripped$' ||
   fail "usr/bin/colorclicker: $(file -b "$out/deb/usr/bin/colorclicker")"
 for size in 16 24 32 48 128 256; do
   png=$out/deb/usr/share/icons/hicolor/${size}x${size}/apps/colorclicker.png
