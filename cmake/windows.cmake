@@ -23,6 +23,9 @@ target_link_libraries(ui_win32 PUBLIC tracking platform_win32 comctl32 user32 gd
 
 add_executable(colorclicker WIN32 app/win32/main.cpp app/win32/application.cpp res/colorclicker.rc)
 target_link_libraries(colorclicker PRIVATE ui_win32)
+# The .rc takes the version numbers from the project version.
+configure_file(res/version.h.in ${CMAKE_CURRENT_BINARY_DIR}/res/version.h @ONLY)
+target_include_directories(colorclicker PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/res)
 # The .rc embeds the manifest; the resource compiler finds the icon and
 # manifest beside it.
 set_property(SOURCE res/colorclicker.rc APPEND PROPERTY OBJECT_DEPENDS

@@ -8,6 +8,10 @@ LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xserver-xephyr x11-xserver-u
 # Wine loads these X libraries at run time and draws with Tahoma from fonts-wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine libxi6
   libxrandr2 libxcursor1 libxfixes3 libxrender1 libxcomposite1 libxinerama1 icoutils)
+# scripts/package: icons out of the .ico, Debian's build flags and shlibdeps;
+# its checks: the menu entry, the AppStream data, lintian (which reads the
+# man page with man-db).
+PACKAGE_PACKAGES=(icoutils imagemagick dpkg-dev file desktop-file-utils appstream lintian man-db)
 
 # ensure_packages PKG...: apt-get installs whatever of PKG is not installed yet,
 # with what it recommends (Wine needs several of its recommended X libraries).

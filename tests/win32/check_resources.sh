@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Reads the icon, the version and the manifest back out of the built .exe.
-# Usage: check_resources.sh COLORCLICKER_EXE
+# Usage: check_resources.sh COLORCLICKER_EXE VERSION   (the project's x.y.z)
 set -u
 exe=$1
+IFS=. read -r major minor patch <<<"$2"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -23,10 +24,10 @@ done
 check "only the 256 px image is stored as PNG" "$pngs" "5 "
 
 rc=$(x86_64-w64-mingw32-windres -i "$exe" -O rc)
-check "file version" "$(grep -Eo 'FILEVERSION [0-9, ]+' <<<"$rc")" "FILEVERSION 1, 0, 0, 0"
-check "product version" "$(grep -Eo 'PRODUCTVERSION [0-9, ]+' <<<"$rc")" "PRODUCTVERSION 1, 0, 0, 0"
+check "file version" "$(grep -Eo 'FILEVERSION [0-9, ]+' <<<"$rc")" "FILEVERSION $major, $minor, $patch, 0"
+check "product version" "$(grep -Eo 'PRODUCTVERSION [0-9, ]+' <<<"$rc")" "PRODUCTVERSION $major, $minor, $patch, 0"
 check "version strings" "$(grep -Eo '"(File|Product)Version", "[^"]*"' <<<"$rc" | tr '\n' ' ')" \
-  '"FileVersion", "1.0.0.0" "ProductVersion", "1.0.0.0" '
+  "\"FileVersion\", \"$2.0\" \"ProductVersion\", \"$2.0\" "
 
 manifest=$(wrestool -x --raw -t 24 "$exe" | tr -s ' \n' ' ')
 has() { grep -qE "$1" <<<"$manifest" && echo yes || echo no; }

@@ -3,12 +3,13 @@
 # colour with press-drag-release on the real window, set 500 ms, start, and
 # check that the clicks land on exactly the expected grid points of a target
 # of that colour and nowhere else.
-#   wine_e2e.sh BUILD_DIR   (holds colorclicker.exe, click_target.exe and
-#                            screen_read_check.exe)
+#   wine_e2e.sh BUILD_DIR [COLORCLICKER_EXE]
+# BUILD_DIR holds click_target.exe, screen_read_check.exe and, unless
+# another one is given (the one from the zip), colorclicker.exe.
 set -euo pipefail
 
-build=$(cd "${1:?usage: wine_e2e.sh BUILD_DIR}" && pwd)
-exe=$build/colorclicker.exe
+build=$(cd "${1:?usage: wine_e2e.sh BUILD_DIR [COLORCLICKER_EXE]}" && pwd)
+exe=$(realpath "${2:-$build/colorclicker.exe}")
 target_exe=$build/click_target.exe
 read_check_exe=$build/screen_read_check.exe
 for f in "$exe" "$target_exe" "$read_check_exe"; do [[ -f $f ]] || { echo "missing $f" >&2; exit 1; }; done
