@@ -4,14 +4,15 @@
 # Everything takes its version from project().
 
 # The project has no public home yet: until it has one, the AppStream id and
-# the addresses point at the domain of the address it commits under.
-set(COLORCLICKER_APP_ID example.c_seed_7220c037.colorclicker)
-set(COLORCLICKER_HOMEPAGE https://c-seed-7220c037.example/colorclicker)
+# the addresses use a name in the reserved .example domain. Set them here
+# once; the AppStream id must not change after the first release.
+set(COLORCLICKER_APP_ID example.colorclicker.colorclicker)
+set(COLORCLICKER_HOMEPAGE https://colorclicker.example)
 set(COLORCLICKER_SCREENSHOT_URL ${COLORCLICKER_HOMEPAGE}/screenshot-linux.png)
 
 set(CPACK_PACKAGE_NAME colorclicker)
 set(CPACK_PACKAGE_VENDOR "colorclicker developers")
-set(CPACK_PACKAGE_CONTACT "colorclicker developers <maintainers@users.noreply.c-seed-7220c037.example>")
+set(CPACK_PACKAGE_CONTACT "colorclicker developers <developers@colorclicker.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "clicks wherever a chosen colour shows up on the screen")
 set(CPACK_PACKAGE_DESCRIPTION "A small desktop tool that watches a rectangle of the screen and
 clicks wherever a chosen colour shows up in it. The corners and the colour
