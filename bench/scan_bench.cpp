@@ -130,12 +130,18 @@ class RecordingDesktop : public Desktop {
   explicit RecordingDesktop(std::unique_ptr<X11Desktop> x11) : x11(std::move(x11)) {}
   ScreenPoint GetCursorPos() override { return cursor_; }
   std::unique_ptr<ScreenContext> GetDC() override { return x11->GetDC(); }
-  void SetCursorPos(std::int32_t x, std::int32_t y) override { cursor_ = {x, y}; }
+  // The pointer really moves, as the check before each press asks where
+  // it is; only the button events stay in the log.
+  void SetCursorPos(std::int32_t x, std::int32_t y) override {
+    x11->SetCursorPos(x, y);
+    cursor_ = {x, y};
+  }
   void MouseEvent(std::uint32_t flags) override {
     if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back(cursor_);
   }
   void Sleep(std::uint32_t) override {}
   // What is asked before each click costs what it costs in the program.
+  void HoldScreenLayout(bool hold) override { x11->HoldScreenLayout(hold); }
   bool IsOnScreen(std::int32_t x, std::int32_t y) override { return x11->IsOnScreen(x, y); }
   bool AnyMouseButtonDown() override { return x11->AnyMouseButtonDown(); }
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return x11->IsOwnWindowAt(x, y); }

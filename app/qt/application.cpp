@@ -8,17 +8,13 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("colorclicker"));
 }
 
+// The window's handlers show their own errors; this catches what escapes
+// anything else run from the event loop.
 bool TApplication::notify(QObject* receiver, QEvent* event) {
-  try {
-    return QApplication::notify(receiver, event);
-  } catch (const Exception& error) {
-    ShowException(error);
-  } catch (const std::exception& error) {
-    ShowException(Exception(error.what()));
-  } catch (...) {
-    ShowException(Exception(""));
-  }
-  return false;
+  bool handled = false;
+  RunGuarded([&] { handled = QApplication::notify(receiver, event); },
+             [this](const Exception& error) { ShowException(error); });
+  return handled;
 }
 
 void TApplication::ShowException(const Exception& error) {
