@@ -135,6 +135,10 @@ class RecordingDesktop : public Desktop {
     if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back(cursor_);
   }
   void Sleep(std::uint32_t) override {}
+  // Stand-ins until main's own versions of these arrive with the merge.
+  bool IsOnScreen(std::int32_t, std::int32_t) override { return true; }
+  bool AnyMouseButtonDown() override { return false; }
+  bool IsOwnWindowAt(std::int32_t, std::int32_t) override { return false; }
 
   std::unique_ptr<X11Desktop> x11;
   std::vector<ScreenPoint> clicks;

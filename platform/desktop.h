@@ -73,4 +73,13 @@ class Desktop {
   // each set bit handled in increasing order.
   virtual void MouseEvent(std::uint32_t flags) = 0;
   virtual void Sleep(std::uint32_t ms) = 0;
+  // Whether (x, y) lies on a monitor of the screen as it is right now;
+  // asked right before each click.
+  virtual bool IsOnScreen(std::int32_t x, std::int32_t y) = 0;
+  // Whether the user holds any mouse button down right now, as the desktop
+  // reports it (not the program's own synthetic events).
+  virtual bool AnyMouseButtonDown() = 0;
+  // Whether the topmost window at (x, y), frame included, is this
+  // program's own.
+  virtual bool IsOwnWindowAt(std::int32_t x, std::int32_t y) = 0;
 };

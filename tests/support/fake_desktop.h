@@ -36,6 +36,10 @@ class FakeDesktop : public Desktop {
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
   void Sleep(std::uint32_t ms) override;
+  // Stand-ins until main's own versions of these arrive with the merge.
+  bool IsOnScreen(std::int32_t, std::int32_t) override { return true; }
+  bool AnyMouseButtonDown() override { return false; }
+  bool IsOwnWindowAt(std::int32_t, std::int32_t) override { return false; }
 
   std::vector<DesktopEvent> events;
   // Every pixel read, also those made on behalf of a bulk read.

@@ -209,6 +209,10 @@ class LoggingDesktop : public Desktop {
     if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back({cursor_.x, cursor_.y});
   }
   void Sleep(std::uint32_t) override {}
+  // Stand-ins until main's own versions of these arrive with the merge.
+  bool IsOnScreen(std::int32_t, std::int32_t) override { return true; }
+  bool AnyMouseButtonDown() override { return false; }
+  bool IsOwnWindowAt(std::int32_t, std::int32_t) override { return false; }
   std::vector<std::pair<int, int>> clicks;
 
  private:
