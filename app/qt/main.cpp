@@ -1,52 +1,63 @@
-// Entry point of the X11 desktop program.
+// Entry point of the Linux desktop program.
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/qt/application.h"
-#include "platform/x11/x11_desktop.h"
+#include "platform/select_desktop.h"
 #include "tracking/exceptions.h"
 #include "ui/qt/tform1.h"
 
 TForm1* Form1 = nullptr;
 
 namespace {
-bool IsWaylandSession() {
-  const char* type = std::getenv("XDG_SESSION_TYPE");
-  return (type && std::strcmp(type, "wayland") == 0) || std::getenv("WAYLAND_DISPLAY");
+[[noreturn]] void CompositorLost() {
+  std::fprintf(stderr,
+               "colorclicker: композитор Wayland закрыл соединение (сеанс завершён?). "
+               "Программа не может читать экран и нажимать мышью и завершает работу.\n");
+  std::fflush(stderr);
+  std::_Exit(1);
 }
 
-const char* const kWaylandWarning =
-    "Это сеанс Wayland. Программа читает экран и нажимает мышью через X11 (XWayland): "
-    "она видит и нажимает только окна X11-приложений, окна Wayland для неё не видны.";
+// How often the program looks at what the compositor sent while idle.
+constexpr int kCompositorPollMs = 250;
 }  // namespace
 
 int main(int, char** argv) {
-  const bool wayland = IsWaylandSession();
-  // The window lives on the same X server that is read and clicked, so its
-  // coordinates and the screen's are one space.
+  // The window is an X11 window, under XWayland too: X tells where the
+  // pointer is when the user releases it over another window, which a
+  // Wayland client cannot learn.
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "xcb", 1);
 
-  std::unique_ptr<X11Desktop> desktop = X11Desktop::Open();
-  if (!desktop) {
-    const char* display = std::getenv("DISPLAY");
-    std::fprintf(stderr,
-                 "colorclicker: нет X-дисплея (DISPLAY=%s). Программе нужен рабочий стол X11 "
-                 "с расширением XTEST.\n",
-                 display ? display : "не задан");
+  DesktopChoice choice = SelectDesktop(CompositorLost);
+  if (!choice.desktop) {
+    std::fprintf(stderr, "colorclicker: %s\n", choice.error.c_str());
     return 1;
   }
+  std::fprintf(stderr, "colorclicker: %s\n", choice.name.c_str());
+  static std::function<void()> takeEvents;
+  takeEvents = choice.takeEvents;
+  // Qt ends the program itself when XWayland goes with the compositor;
+  // what is taken here then says why.
+  if (takeEvents) std::atexit([] {
+    if (takeEvents) takeEvents();
+  });
 
   int argcForQt = 1;  // command-line arguments change nothing
   std::unique_ptr<TApplication> app;
   try {
     app = std::make_unique<TApplication>(argcForQt, argv);
-    if (wayland) {
-      std::fprintf(stderr, "colorclicker: %s\n", kWaylandWarning);
-      QMessageBox::warning(nullptr, app->applicationName(), QString::fromUtf8(kWaylandWarning));
+    if (!choice.warning.empty()) {
+      std::fprintf(stderr, "colorclicker: %s\n", choice.warning.c_str());
+      QMessageBox::warning(nullptr, app->applicationName(), QString::fromStdString(choice.warning));
     }
-    TForm1 form(*desktop);
+    QTimer compositorPoll;
+    if (takeEvents) {
+      QObject::connect(&compositorPoll, &QTimer::timeout, [] { takeEvents(); });
+      compositorPoll.start(kCompositorPollMs);
+    }
+    TForm1 form(*choice.desktop);
     Form1 = &form;
     form.show();
     app->exec();
@@ -56,5 +67,6 @@ int main(int, char** argv) {
   } catch (...) {
     if (app) app->ShowException(Exception(""));
   }
+  takeEvents = nullptr;
   return 0;
 }
