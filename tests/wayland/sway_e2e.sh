@@ -129,6 +129,11 @@ clicked=$(awk -v s="$scale" -v wx=$win_x -v wy=$win_y -v px="$out_px" \
   fail "clicked points differ from the grid: $(diff <(echo "$expected") <(echo "$clicked") | tr '\n' ' ')"
 if grep '^click' "$SWAY_RUNTIME/clicks.log" | grep -qv 'button 1$'; then fail "a button other than the left one"; fi
 
+# For the README: the program beside the window it tracks.
+if [ -n "${COLORCLICKER_SCREENSHOT:-}" ]; then
+  as_sway_user grim "$SWAY_RUNTIME/screenshot.png" && cp "$SWAY_RUNTIME/screenshot.png" "$COLORCLICKER_SCREENSHOT"
+fi
+
 # Closing the window while tracking ends the program with code 0.
 as_sway_user swaymsg '[title="^Form1$"] kill' >/dev/null
 wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "colorclicker did not exit"
