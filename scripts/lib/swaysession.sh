@@ -34,9 +34,10 @@ start_sway() {
   local config=$1 outputs=${2:-1}
   SWAY_AS=()
   if [ "$(id -u)" -eq 0 ]; then
+    # Tests running side by side may race to create it.
     id "$SWAY_USER" >/dev/null 2>&1 ||
       useradd --system --create-home --home-dir "/var/lib/$SWAY_USER" --shell /usr/sbin/nologin "$SWAY_USER" ||
-      return 1
+      id "$SWAY_USER" >/dev/null 2>&1 || return 1
     SWAY_AS=(setpriv --reuid="$SWAY_USER" --regid="$SWAY_USER" --init-groups)
   fi
   SWAY_HOME=$(getent passwd "$(id -u "${SWAY_USER}" 2>/dev/null || id -u)" | cut -d: -f6)

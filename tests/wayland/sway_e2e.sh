@@ -14,7 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/lib/swaysession.sh"
 work=$(mktemp -d)
 chmod 755 "$work"
-trap 'exec 3>&-; stop_started; rm -rf "$work" "${SWAY_RUNTIME:-}"' EXIT
+trap 'exec 3>&-; stop_started; rm -rf "$work" "${SWAY_RUNTIME:-}" "${SWAY_CURSORS:-}"' EXIT
 
 fail() {
   echo "FAIL ($scenario): $*"
