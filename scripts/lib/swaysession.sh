@@ -66,10 +66,18 @@ start_sway() {
   SWAY_SOCK=$(ls "$SWAY_RUNTIME"/sway-ipc.*.sock | head -1)
 }
 
-# as_sway_user CMD...: runs CMD in the session, as its user.
+# in_sway_session CMD...: sets SWAY_COMMAND to CMD run in the session, as
+# its user. Started with start_bg "${SWAY_COMMAND[@]}", the PID kept is
+# CMD's own, so stop_started reaches it.
+in_sway_session() {
+  SWAY_COMMAND=("${SWAY_AS[@]}" env -i HOME="$SWAY_HOME" PATH="$PATH" XDG_RUNTIME_DIR="$SWAY_RUNTIME"
+    WAYLAND_DISPLAY="$SWAY_WAYLAND_DISPLAY" DISPLAY="$SWAY_DISPLAY" SWAYSOCK="$SWAY_SOCK"
+    XDG_SESSION_TYPE=wayland XCURSOR_PATH="$SWAY_CURSORS" XCURSOR_THEME=invisible XCURSOR_SIZE=24
+    LANG=C.UTF-8 "$@")
+}
+
+# as_sway_user CMD...: runs CMD in the session, as its user, and waits for it.
 as_sway_user() {
-  "${SWAY_AS[@]}" env -i HOME="$SWAY_HOME" PATH="$PATH" XDG_RUNTIME_DIR="$SWAY_RUNTIME" \
-    WAYLAND_DISPLAY="$SWAY_WAYLAND_DISPLAY" DISPLAY="$SWAY_DISPLAY" SWAYSOCK="$SWAY_SOCK" \
-    XDG_SESSION_TYPE=wayland XCURSOR_PATH="$SWAY_CURSORS" XCURSOR_THEME=invisible XCURSOR_SIZE=24 \
-    LANG=C.UTF-8 "$@"
+  in_sway_session "$@"
+  "${SWAY_COMMAND[@]}"
 }

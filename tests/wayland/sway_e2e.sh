@@ -62,10 +62,12 @@ CONF
 chmod 644 "$work/sway.conf"
 start_sway "$work/sway.conf" "$outputs" || exit 1
 
-start_bg as_sway_user env QT_QPA_PLATFORM=wayland "$target" "$SWAY_RUNTIME/clicks.log" "$win_w" "$win_h" \
+in_sway_session env QT_QPA_PLATFORM=wayland "$target" "$SWAY_RUNTIME/clicks.log" "$win_w" "$win_h" \
   $(patch 450 321 3366cc) $(patch 450 420 3366cd)
+start_bg "${SWAY_COMMAND[@]}"
 wait_for 15 grep -qs ready "$SWAY_RUNTIME/clicks.log" || fail "target did not start"
-start_bg as_sway_user "$app" 2>"$work/app.err"
+in_sway_session "$app"
+start_bg "${SWAY_COMMAND[@]}" 2>"$work/app.err"
 app_pid=$LAST_PID
 window_rect() {
   as_sway_user swaymsg -t get_tree |
@@ -82,8 +84,11 @@ read -r form_x form_y <<<"$(window_rect Form1)"
 # Opened both ways first, so that neither end waits for the other.
 mkfifo "$work/pointer.in"
 exec 3<>"$work/pointer.in"
-# Not through start_bg: a job started in the background there reads /dev/null.
-as_sway_user "$driver" <"$work/pointer.in" >"$work/pointer.out" 2>"$work/pointer.err" &
+# Not through start_bg: a job started in the background there reads
+# /dev/null. Without the test's own end of the pipe, so that it ends when
+# the test closes that.
+in_sway_session "$driver"
+"${SWAY_COMMAND[@]}" <"$work/pointer.in" >"$work/pointer.out" 2>"$work/pointer.err" 3>&- &
 STARTED_PIDS+=($!)
 sent=0
 all_sent() { [ "$(grep -c ok "$work/pointer.out")" -ge "$sent" ]; }
