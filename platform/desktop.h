@@ -73,9 +73,17 @@ class Desktop {
   // each set bit handled in increasing order.
   virtual void MouseEvent(std::uint32_t flags) = 0;
   virtual void Sleep(std::uint32_t ms) = 0;
-  // Whether (x, y) lies on a monitor of the screen as it is right now;
-  // asked right before each click.
+
+  // Asked before each click, so that a click lands only where its samples
+  // matched.
+  // Whether (x, y) lies on a monitor of the screen as it is right now; a
+  // press there would be clamped to the edge, onto whatever is there.
+  // Asked after the cursor was moved to (x, y), right before the press.
   virtual bool IsOnScreen(std::int32_t x, std::int32_t y) = 0;
+  // While held, the screen's size and monitors cannot change, so that what
+  // IsOnScreen says still holds when the press follows. Held only for the
+  // few requests of one click; backends without such a lock do nothing.
+  virtual void HoldScreenLayout(bool hold) { (void)hold; }
   // Whether the user holds any mouse button down right now, as the desktop
   // reports it (not the program's own synthetic events).
   virtual bool AnyMouseButtonDown() = 0;
