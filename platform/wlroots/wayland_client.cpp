@@ -21,8 +21,8 @@ struct WaylandClient::Output {
   std::int32_t modeWidth = 0, modeHeight = 0, refreshMhz = 0, transform = 0;
   std::int32_t logicalX = 0, logicalY = 0, logicalWidth = 0, logicalHeight = 0;
   OutputGeometry current;
-  // Rotated or mirrored outputs are left out: their pixels would need the
-  // transform undone, which nothing here does yet.
+  // Rotated or mirrored outputs are not read: their pixels would need the
+  // transform undone, which nothing here does yet. They still take clicks.
   bool normal = true;
 
   ~Output() {
@@ -145,7 +145,7 @@ void WaylandClient::RebuildLayout() {
   std::vector<OutputGeometry> geometries;
   placed_.clear();
   for (auto& output : outputs_)
-    if (output->normal && ScreenLayout::HasSize(output->current)) {
+    if (ScreenLayout::HasSize(output->current)) {
       geometries.push_back(output->current);
       placed_.push_back(output.get());
     }
@@ -233,6 +233,10 @@ int WaylandClient::Fd() const { return wl_display_get_fd(display_); }
 
 wl_output* WaylandClient::OutputOf(int layoutIndex) const {
   return placed_.at(static_cast<std::size_t>(layoutIndex))->output;
+}
+
+bool WaylandClient::Readable(int layoutIndex) const {
+  return placed_.at(static_cast<std::size_t>(layoutIndex))->normal;
 }
 
 double WaylandClient::FramePeriodMs(int layoutIndex) const {

@@ -117,6 +117,7 @@ struct WlrootsDesktop::State {
   // the screen now: taken after the latest pointer event we sent, and no
   // older than one frame of that output. Null when it cannot be had.
   const OutputCapture* Captured(int index, PixelRect need, bool wholeOutput) {
+    if (!client->Readable(index)) return nullptr;
     const ScreenLayout& layout = client->Layout();
     const PlacedOutput o = layout.Outputs()[std::size_t(index)];
     const std::uint64_t generation = client->LayoutGeneration();
