@@ -21,9 +21,7 @@ struct WaylandClient::Output {
   std::int32_t modeWidth = 0, modeHeight = 0, refreshMhz = 0, transform = 0;
   std::int32_t logicalX = 0, logicalY = 0, logicalWidth = 0, logicalHeight = 0;
   OutputGeometry current;
-  // Rotated or mirrored outputs are not read: their pixels would need the
-  // transform undone, which nothing here does yet. They still take clicks.
-  bool normal = true;
+  std::int32_t currentTransform = 0;
 
   ~Output() {
     if (xdg) zxdg_output_v1_destroy(xdg);
@@ -39,7 +37,7 @@ struct WaylandClient::Output {
     g.logicalHeight = logicalHeight;
     g.pixelWidth = sideways ? modeHeight : modeWidth;
     g.pixelHeight = sideways ? modeWidth : modeHeight;
-    normal = transform == WL_OUTPUT_TRANSFORM_NORMAL;
+    currentTransform = transform;
     current = g;
     client->RebuildLayout();
   }
@@ -235,8 +233,8 @@ wl_output* WaylandClient::OutputOf(int layoutIndex) const {
   return placed_.at(static_cast<std::size_t>(layoutIndex))->output;
 }
 
-bool WaylandClient::Readable(int layoutIndex) const {
-  return placed_.at(static_cast<std::size_t>(layoutIndex))->normal;
+int WaylandClient::TransformOf(int layoutIndex) const {
+  return placed_.at(static_cast<std::size_t>(layoutIndex))->currentTransform;
 }
 
 double WaylandClient::FramePeriodMs(int layoutIndex) const {

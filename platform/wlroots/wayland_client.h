@@ -48,8 +48,8 @@ class WaylandClient {
   // Bumped whenever Layout() changes.
   std::uint64_t LayoutGeneration() const { return layoutGeneration_; }
   wl_output* OutputOf(int layoutIndex) const;
-  // False for rotated or mirrored outputs, whose pixels are not read.
-  bool Readable(int layoutIndex) const;
+  // How the output turns or mirrors the picture (enum wl_output_transform).
+  int TransformOf(int layoutIndex) const;
   // The output's refresh interval in ms (60 Hz when it does not say).
   double FramePeriodMs(int layoutIndex) const;
 

@@ -1,13 +1,16 @@
 #include "platform/wlroots/wlroots_desktop.h"
 
 #include <linux/input-event-codes.h>
+#include <wayland-client-protocol.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "platform/wlroots/output_capture.h"
 #include "platform/wlroots/screen_layout.h"
@@ -70,16 +73,45 @@ struct PixelRect {
   }
 };
 
+// Where pixel (x, y) of an output as shown, w x h, lies in the copy of
+// the whole output, which the compositor hands out as the output scans it
+// out: turned or mirrored by the output's transform.
+std::optional<std::pair<std::int64_t, std::int64_t>> InBuffer(int transform, std::int64_t x,
+                                                              std::int64_t y, std::int64_t w,
+                                                              std::int64_t h) {
+  switch (transform) {
+    case WL_OUTPUT_TRANSFORM_NORMAL: return std::pair{x, y};
+    case WL_OUTPUT_TRANSFORM_90: return std::pair{y, w - 1 - x};
+    case WL_OUTPUT_TRANSFORM_180: return std::pair{w - 1 - x, h - 1 - y};
+    case WL_OUTPUT_TRANSFORM_270: return std::pair{h - 1 - y, x};
+    case WL_OUTPUT_TRANSFORM_FLIPPED: return std::pair{w - 1 - x, y};
+    case WL_OUTPUT_TRANSFORM_FLIPPED_90: return std::pair{y, x};
+    case WL_OUTPUT_TRANSFORM_FLIPPED_180: return std::pair{x, h - 1 - y};
+    case WL_OUTPUT_TRANSFORM_FLIPPED_270: return std::pair{h - 1 - y, w - 1 - x};
+    default: return std::nullopt;
+  }
+}
+
 // The latest copy of an output and what it is still good for.
 struct CachedCapture {
   OutputCapture capture;
   bool valid = false;
-  PixelRect rect;  // what the copy holds
+  PixelRect rect;  // what the copy holds, as the output shows it
+  int transform = WL_OUTPUT_TRANSFORM_NORMAL;
+  std::int64_t shownWidth = 0, shownHeight = 0;
   std::uint64_t inputGeneration = 0, layoutGeneration = 0;
   Clock::time_point at;
   // Cleared when a region copy came back in another size than expected:
   // whole outputs from then on.
   bool regionsWork = true;
+
+  // Pixel (x, y) of the output as shown, which must lie in rect.
+  Colorref Shown(std::int64_t x, std::int64_t y) const {
+    if (transform == WL_OUTPUT_TRANSFORM_NORMAL)
+      return capture.Pixel(std::int32_t(x - rect.left), std::int32_t(y - rect.top));
+    const auto at = InBuffer(transform, x, y, shownWidth, shownHeight);
+    return at ? capture.Pixel(std::int32_t(at->first), std::int32_t(at->second)) : CLR_INVALID;
+  }
 };
 
 }  // namespace
@@ -113,11 +145,10 @@ struct WlrootsDesktop::State {
     return false;
   }
 
-  // A copy of output `index` that holds `need`, fresh enough to stand for
+  // A copy of output `index` that holds `need` (pixels as shown), fresh enough to stand for
   // the screen now: taken after the latest pointer event we sent, and no
   // older than one frame of that output. Null when it cannot be had.
-  const OutputCapture* Captured(int index, PixelRect need, bool wholeOutput) {
-    if (!client->Readable(index)) return nullptr;
+  const CachedCapture* Captured(int index, PixelRect need, bool wholeOutput) {
     const ScreenLayout& layout = client->Layout();
     const PlacedOutput o = layout.Outputs()[std::size_t(index)];
     const std::uint64_t generation = client->LayoutGeneration();
@@ -128,8 +159,14 @@ struct WlrootsDesktop::State {
     const double ageMs = std::chrono::duration<double, std::milli>(Clock::now() - c.at).count();
     if (c.valid && c.layoutGeneration == generation && c.inputGeneration == inputGeneration &&
         ageMs < client->FramePeriodMs(index) && c.rect.Covers(need))
-      return &c.capture;
+      return &c;
     c.valid = false;
+    c.transform = client->TransformOf(index);
+    if (c.transform != WL_OUTPUT_TRANSFORM_NORMAL) {
+      // Regions of a turned output are turned too: whole ones only.
+      if (!InBuffer(c.transform, 0, 0, 1, 1)) return nullptr;
+      wholeOutput = true;
+    }
 
     const OutputGeometry& g = o.geometry;
     AlignedSpan xs{0, g.logicalWidth, 0, g.pixelWidth}, ys{0, g.logicalHeight, 0, g.pixelHeight};
@@ -150,18 +187,21 @@ struct WlrootsDesktop::State {
     // The outputs may have changed while we waited: this copy then answers
     // nothing.
     if (!copied || client->LayoutGeneration() != generation) return nullptr;
-    if (c.capture.Width() != xs.pixelEnd - xs.pixelFirst ||
-        c.capture.Height() != ys.pixelEnd - ys.pixelFirst) {
+    const bool sideways = c.transform % 2 == 1;
+    if (c.capture.Width() != (sideways ? ys : xs).pixelEnd - (sideways ? ys : xs).pixelFirst ||
+        c.capture.Height() != (sideways ? xs : ys).pixelEnd - (sideways ? xs : ys).pixelFirst) {
       if (whole) return nullptr;
       c.regionsWork = false;
       return Captured(index, need, true);
     }
     c.valid = true;
     c.rect = {xs.pixelFirst, ys.pixelFirst, xs.pixelEnd, ys.pixelEnd};
+    c.shownWidth = g.pixelWidth;
+    c.shownHeight = g.pixelHeight;
     c.inputGeneration = inputGeneration;
     c.layoutGeneration = generation;
     c.at = Clock::now();
-    return &c.capture;
+    return &c;
   }
 };
 
@@ -180,10 +220,8 @@ class WlrootsScreenContext final : public ScreenContext {
     const std::int64_t px = x - o.left, py = y - o.top;
     // The whole output at once: a per-pixel reader asks for its
     // neighbours next.
-    const OutputCapture* capture = s_->Captured(index, {px, py, px + 1, py + 1}, true);
-    if (!capture) return CLR_INVALID;
-    const PixelRect& r = s_->captures[std::size_t(index)]->rect;
-    return capture->Pixel(std::int32_t(px - r.left), std::int32_t(py - r.top));
+    const CachedCapture* capture = s_->Captured(index, {px, py, px + 1, py + 1}, true);
+    return capture ? capture->Shown(px, py) : CLR_INVALID;
   }
 
   void ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
@@ -219,17 +257,14 @@ class WlrootsScreenContext final : public ScreenContext {
       if (x0 >= x1) continue;
       const PixelRect need{x0 - o.left, g.Y(rows.first) - o.top, x1 - o.left,
                            g.Y(rows.end - 1) + 1 - o.top};
-      const OutputCapture* capture = s_->Captured(int(i), need, false);
+      const CachedCapture* capture = s_->Captured(int(i), need, false);
       if (!capture) continue;
-      const PixelRect& r = s_->captures[i]->rect;
-      const std::int64_t dx = o.left + r.left, dy = o.top + r.top;
       for (std::int64_t row = rows.first; row < rows.end; ++row)
         for (std::int64_t sample = 0; sample < g.samples; ++sample) {
           const Span on = runsOf(sample);
           Colorref* line = out + (row * g.samples + sample) * g.runs;
           for (std::int64_t run = on.first; run < on.end; ++run)
-            line[run] = capture->Pixel(std::int32_t(g.X(run, sample) - dx),
-                                       std::int32_t(g.Y(row) - dy));
+            line[run] = capture->Shown(g.X(run, sample) - o.left, g.Y(row) - o.top);
         }
     }
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "platform/wlroots/screen_layout.h"
 
@@ -67,7 +68,8 @@ TEST_P(EveryLayout, WholeLogicalPointsLandOnThePixelAtTheirCorner) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, EveryLayout, testing::ValuesIn(kLayouts));
+INSTANTIATE_TEST_SUITE_P(Layouts, EveryLayout, testing::ValuesIn(kLayouts),
+                         [](const auto& info) { return "layout" + std::to_string(info.index); });
 
 TEST(ScreenLayout, OneScaleIsTheDesktopInPixels) {
   const ScreenLayout layout({Output(0, 0, 1280, 720, 1.5), Output(1280, 0, 1280, 720, 1.5)});

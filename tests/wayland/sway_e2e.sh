@@ -6,7 +6,8 @@
 # window while tracking ends the program with 0.
 # Usage: sway_e2e.sh SCENARIO COLORCLICKER WAYLAND_CLICK_TARGET POINTER_DRIVER
 #   SCENARIO: scale-1 | scale-1.5 | second-output (the target on a second
-#   output at scale 1.5, beside one at scale 1)
+#   output at scale 1.5, beside one at scale 1) | turned (an output turned
+#   by 90 degrees, whose copies come sideways)
 set -u
 scenario=$1 app=$2 target=$3 driver=$4
 here=$(cd "$(dirname "$0")" && pwd)
@@ -34,6 +35,8 @@ case $scenario in
   second-output) outputs=2 out_lx=1280 out_px=1920 scale=1.5
     screens="output HEADLESS-1 resolution 1280x720 position 0 0 scale 1
 output HEADLESS-2 resolution 1920x1080 position 1280 0 scale 1.5" ;;
+  turned) outputs=1 out_lx=0 out_px=0 scale=1
+    screens="output HEADLESS-1 resolution 1280x720 position 0 0 scale 1 transform 90" ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 
