@@ -6,8 +6,8 @@
 # window while tracking ends the program with 0.
 # Usage: sway_e2e.sh SCENARIO COLORCLICKER WAYLAND_CLICK_TARGET POINTER_DRIVER
 #   SCENARIO: scale-1 | scale-1.5 | second-output (the target on a second
-#   output at scale 1.5, beside one at scale 1) | turned (an output turned
-#   by 90 degrees, whose copies come sideways)
+#   output at scale 1.5, beside one at scale 1) | turned (an output turned a
+#   quarter, whose copies come sideways)
 set -u
 scenario=$1 app=$2 target=$3 driver=$4
 here=$(cd "$(dirname "$0")" && pwd)
