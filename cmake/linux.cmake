@@ -52,6 +52,7 @@ target_link_libraries(screen_layout PUBLIC tracking)
 add_library(platform_wlroots STATIC
   platform/wlroots/wayland_client.cpp
   platform/wlroots/output_capture.cpp
+  platform/wlroots/output_copies.cpp
   platform/wlroots/virtual_pointer.cpp
   platform/wlroots/xwayland_pointer.cpp
   platform/wlroots/wlroots_desktop.cpp)

@@ -1,33 +1,21 @@
 #include "platform/wlroots/wlroots_desktop.h"
 
 #include <linux/input-event-codes.h>
-#include <wayland-client-protocol.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <optional>
 #include <thread>
-#include <utility>
 
-#include "platform/wlroots/output_capture.h"
+#include "platform/wlroots/output_copies.h"
 #include "platform/wlroots/screen_layout.h"
 #include "platform/wlroots/virtual_pointer.h"
 #include "platform/wlroots/wayland_client.h"
 #include "platform/wlroots/xwayland_pointer.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// A frame that does not come within this long counts as a failed read.
-constexpr int kCaptureTimeoutMs = 500;
-// Captures reach this far beyond what a read asks for, so that the read of
-// the other samples of the same runs, which comes right after, finds them
-// already there.
-constexpr std::int64_t kCaptureMargin = 64;
 
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
@@ -44,86 +32,13 @@ Span IndexSpan(std::int64_t start, std::int64_t step, std::int64_t n, std::int64
   return {first, std::max(first, end)};
 }
 
-bool Whole(double v) { return std::abs(v - std::round(v)) < 1e-6; }
-
-// A logical span [first, end) of one output axis that covers the physical
-// pixels [p0, p1) and whose ends fall on pixel edges, so the compositor's
-// copy starts and ends exactly where we think it does.
-struct AlignedSpan {
-  std::int32_t first = 0, end = 0;
-  std::int64_t pixelFirst = 0, pixelEnd = 0;
-};
-AlignedSpan Align(std::int64_t p0, std::int64_t p1, double scale, std::int32_t logicalSize,
-                  std::int32_t pixelSize) {
-  auto first = static_cast<std::int32_t>(std::floor(p0 / scale + 1e-9));
-  auto end = std::min(logicalSize, static_cast<std::int32_t>(std::ceil(p1 / scale - 1e-9)));
-  while (first > 0 && !Whole(first * scale)) --first;
-  while (end < logicalSize && !Whole(end * scale)) ++end;
-  const auto pixel = [&](std::int32_t l) {
-    return l >= logicalSize ? std::int64_t{pixelSize} : std::int64_t(std::llround(l * scale));
-  };
-  return {first, end, pixel(first), pixel(end)};
-}
-
-// A rectangle of an output's pixels, output-local.
-struct PixelRect {
-  std::int64_t left = 0, top = 0, right = 0, bottom = 0;
-  bool Covers(const PixelRect& r) const {
-    return left <= r.left && top <= r.top && right >= r.right && bottom >= r.bottom;
-  }
-};
-
-// Where pixel (x, y) of an output as shown, w x h, lies in the copy of
-// the whole output, which the compositor hands out as the output scans it
-// out: turned or mirrored by the output's transform.
-std::optional<std::pair<std::int64_t, std::int64_t>> InBuffer(int transform, std::int64_t x,
-                                                              std::int64_t y, std::int64_t w,
-                                                              std::int64_t h) {
-  switch (transform) {
-    case WL_OUTPUT_TRANSFORM_NORMAL: return std::pair{x, y};
-    case WL_OUTPUT_TRANSFORM_90: return std::pair{y, w - 1 - x};
-    case WL_OUTPUT_TRANSFORM_180: return std::pair{w - 1 - x, h - 1 - y};
-    case WL_OUTPUT_TRANSFORM_270: return std::pair{h - 1 - y, x};
-    case WL_OUTPUT_TRANSFORM_FLIPPED: return std::pair{w - 1 - x, y};
-    case WL_OUTPUT_TRANSFORM_FLIPPED_90: return std::pair{y, x};
-    case WL_OUTPUT_TRANSFORM_FLIPPED_180: return std::pair{x, h - 1 - y};
-    case WL_OUTPUT_TRANSFORM_FLIPPED_270: return std::pair{h - 1 - y, w - 1 - x};
-    default: return std::nullopt;
-  }
-}
-
-// The latest copy of an output and what it is still good for.
-struct CachedCapture {
-  OutputCapture capture;
-  bool valid = false;
-  PixelRect rect;  // what the copy holds, as the output shows it
-  int transform = WL_OUTPUT_TRANSFORM_NORMAL;
-  std::int64_t shownWidth = 0, shownHeight = 0;
-  std::uint64_t inputGeneration = 0, layoutGeneration = 0;
-  Clock::time_point at;
-  // Cleared when a region copy came back in another size than expected:
-  // whole outputs from then on.
-  bool regionsWork = true;
-
-  // Pixel (x, y) of the output as shown, which must lie in rect.
-  Colorref Shown(std::int64_t x, std::int64_t y) const {
-    if (transform == WL_OUTPUT_TRANSFORM_NORMAL)
-      return capture.Pixel(std::int32_t(x - rect.left), std::int32_t(y - rect.top));
-    const auto at = InBuffer(transform, x, y, shownWidth, shownHeight);
-    return at ? capture.Pixel(std::int32_t(at->first), std::int32_t(at->second)) : CLR_INVALID;
-  }
-};
-
 }  // namespace
 
 struct WlrootsDesktop::State {
   std::unique_ptr<WaylandClient> client;
   std::unique_ptr<VirtualPointer> pointer;
   std::unique_ptr<XWaylandPointer> xPointer;
-  std::vector<std::unique_ptr<CachedCapture>> captures;
-  // Bumped by every pointer event we send: what was read before may have
-  // changed.
-  std::uint64_t inputGeneration = 0;
+  OutputCopies copies;
   std::function<void()> onLost;
 
   // Takes what has arrived; after a protocol error, which ends only that
@@ -133,7 +48,7 @@ struct WlrootsDesktop::State {
     if (!client) return false;
     if (client->Error() == EPROTO)
       std::fprintf(stderr, "colorclicker: ошибка протокола Wayland, соединение открыто заново\n");
-    captures.clear();
+    copies.Clear();
     pointer.reset();
     client = WaylandClient::Connect();
     if (client && client->Missing().empty()) {
@@ -145,64 +60,6 @@ struct WlrootsDesktop::State {
     return false;
   }
 
-  // A copy of output `index` that holds `need` (pixels as shown), fresh enough to stand for
-  // the screen now: taken after the latest pointer event we sent, and no
-  // older than one frame of that output. Null when it cannot be had.
-  const CachedCapture* Captured(int index, PixelRect need, bool wholeOutput) {
-    const ScreenLayout& layout = client->Layout();
-    const PlacedOutput o = layout.Outputs()[std::size_t(index)];
-    const std::uint64_t generation = client->LayoutGeneration();
-    if (captures.size() < layout.Outputs().size()) captures.resize(layout.Outputs().size());
-    auto& slot = captures[std::size_t(index)];
-    if (!slot) slot = std::make_unique<CachedCapture>();
-    CachedCapture& c = *slot;
-    const double ageMs = std::chrono::duration<double, std::milli>(Clock::now() - c.at).count();
-    if (c.valid && c.layoutGeneration == generation && c.inputGeneration == inputGeneration &&
-        ageMs < client->FramePeriodMs(index) && c.rect.Covers(need))
-      return &c;
-    c.valid = false;
-    c.transform = client->TransformOf(index);
-    if (c.transform != WL_OUTPUT_TRANSFORM_NORMAL) {
-      // Regions of a turned output are turned too: whole ones only.
-      if (!InBuffer(c.transform, 0, 0, 1, 1)) return nullptr;
-      wholeOutput = true;
-    }
-
-    const OutputGeometry& g = o.geometry;
-    AlignedSpan xs{0, g.logicalWidth, 0, g.pixelWidth}, ys{0, g.logicalHeight, 0, g.pixelHeight};
-    if (!wholeOutput && c.regionsWork) {
-      xs = Align(std::max<std::int64_t>(0, need.left - kCaptureMargin),
-                 std::min<std::int64_t>(g.pixelWidth, need.right + kCaptureMargin), o.scaleX,
-                 g.logicalWidth, g.pixelWidth);
-      ys = Align(std::max<std::int64_t>(0, need.top - kCaptureMargin),
-                 std::min<std::int64_t>(g.pixelHeight, need.bottom + kCaptureMargin), o.scaleY,
-                 g.logicalHeight, g.pixelHeight);
-    }
-    const bool whole = xs.first == 0 && ys.first == 0 && xs.end == g.logicalWidth &&
-                       ys.end == g.logicalHeight;
-    const bool copied =
-        whole ? c.capture.Copy(*client, client->OutputOf(index), 0, 0, 0, 0, kCaptureTimeoutMs)
-              : c.capture.Copy(*client, client->OutputOf(index), xs.first, ys.first,
-                               xs.end - xs.first, ys.end - ys.first, kCaptureTimeoutMs);
-    // The outputs may have changed while we waited: this copy then answers
-    // nothing.
-    if (!copied || client->LayoutGeneration() != generation) return nullptr;
-    const bool sideways = c.transform % 2 == 1;
-    if (c.capture.Width() != (sideways ? ys : xs).pixelEnd - (sideways ? ys : xs).pixelFirst ||
-        c.capture.Height() != (sideways ? xs : ys).pixelEnd - (sideways ? xs : ys).pixelFirst) {
-      if (whole) return nullptr;
-      c.regionsWork = false;
-      return Captured(index, need, true);
-    }
-    c.valid = true;
-    c.rect = {xs.pixelFirst, ys.pixelFirst, xs.pixelEnd, ys.pixelEnd};
-    c.shownWidth = g.pixelWidth;
-    c.shownHeight = g.pixelHeight;
-    c.inputGeneration = inputGeneration;
-    c.layoutGeneration = generation;
-    c.at = Clock::now();
-    return &c;
-  }
 };
 
 namespace {
@@ -220,7 +77,7 @@ class WlrootsScreenContext final : public ScreenContext {
     const std::int64_t px = x - o.left, py = y - o.top;
     // The whole output at once: a per-pixel reader asks for its
     // neighbours next.
-    const CachedCapture* capture = s_->Captured(index, {px, py, px + 1, py + 1}, true);
+    const OutputCopy* capture = s_->copies.Get(*s_->client, index, {px, py, px + 1, py + 1}, true);
     return capture ? capture->Shown(px, py) : CLR_INVALID;
   }
 
@@ -257,7 +114,7 @@ class WlrootsScreenContext final : public ScreenContext {
       if (x0 >= x1) continue;
       const PixelRect need{x0 - o.left, g.Y(rows.first) - o.top, x1 - o.left,
                            g.Y(rows.end - 1) + 1 - o.top};
-      const CachedCapture* capture = s_->Captured(int(i), need, false);
+      const OutputCopy* capture = s_->copies.Get(*s_->client, int(i), need, false);
       if (!capture) continue;
       for (std::int64_t row = rows.first; row < rows.end; ++row)
         for (std::int64_t sample = 0; sample < g.samples; ++sample) {
@@ -326,7 +183,7 @@ void WlrootsDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
     if (bestDistance < 0 || d < bestDistance) best = int(i), bestX = cx, bestY = cy, bestDistance = d;
   }
   state_->pointer->MoveTo(layout.ToLogical(best, bestX, bestY), layout.Extent());
-  ++state_->inputGeneration;
+  state_->copies.InputSent();
 }
 
 void WlrootsDesktop::MouseEvent(std::uint32_t flags) {
@@ -344,7 +201,7 @@ void WlrootsDesktop::MouseEvent(std::uint32_t flags) {
   for (const ButtonFlag& b : kButtons)
     if (flags & b.flag) {
       state_->pointer->Button(b.code, b.press);
-      ++state_->inputGeneration;
+      state_->copies.InputSent();
     }
 }
 
