@@ -16,110 +16,50 @@
 #include <string>
 #include <vector>
 
+#include "bench/painted_desktop.h"
 #include "platform/x11/x11_desktop.h"
 #include "tracking/tracker.h"
 
 namespace {
 
-constexpr Colorref kTarget = 0x00CC6633;  // COLORREF of RGB 33 66 CC
-constexpr Colorref kAbsent = 0x00A1B2C3;  // kept off the painted screen
-
-struct Rect {
-  int x, y, w, h;
-};
-
 // ---------------------------------------------------------------- painting
 
-// 0x00RRGGBB as the server stores it, from a COLORREF.
-unsigned long ToPixel(Colorref c) {
-  return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+// The painted desktop on the X server: every other target in the
+// wallpaper, the rest as separate windows on top.
+void Paint(Display* d, int width, int height, const std::vector<Rect>& targets) {
+  std::vector<Rect> inWallpaper;
+  for (std::size_t i = 0; i < targets.size(); i += 2) inWallpaper.push_back(targets[i]);
+  std::vector<std::uint32_t> pixels =
+      PaintDesktop(width, height, inWallpaper, NearMissesOf(targets));
+
+  const int screen = DefaultScreen(d);
+  const Window root = RootWindow(d, screen);
+  const Pixmap wallpaper = XCreatePixmap(d, root, unsigned(width), unsigned(height),
+                                         unsigned(DefaultDepth(d, screen)));
+  XImage* image = XCreateImage(d, DefaultVisual(d, screen), unsigned(DefaultDepth(d, screen)),
+                               ZPixmap, 0, reinterpret_cast<char*>(pixels.data()),
+                               unsigned(width), unsigned(height), 32, width * 4);
+  const GC gc = XCreateGC(d, wallpaper, 0, nullptr);
+  XPutImage(d, wallpaper, gc, image, 0, 0, 0, 0, unsigned(width), unsigned(height));
+  image->data = nullptr;
+  XDestroyImage(image);
+  XFreeGC(d, gc);
+  XSetWindowBackgroundPixmap(d, root, wallpaper);
+  XClearWindow(d, root);
+  XFreePixmap(d, wallpaper);
+
+  for (std::size_t i = 1; i < targets.size(); i += 2) {
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = ToRgb(kTarget);
+    attributes.override_redirect = True;
+    const Rect& t = targets[i];
+    const Window w = XCreateWindow(d, root, t.x, t.y, unsigned(t.w), unsigned(t.h), 0,
+                                   CopyFromParent, InputOutput, CopyFromParent,
+                                   CWBackPixel | CWOverrideRedirect, &attributes);
+    XMapRaised(d, w);
+  }
+  XSync(d, False);
 }
-
-// A desktop that is not flat: a gradient wallpaper with noise, windows with
-// light backgrounds and lines of glyph-like marks, targets (some painted on
-// the wallpaper, some separate windows on top) and near misses one colour
-// unit off in one channel.
-class Painter {
- public:
-  Painter(Display* display, int width, int height)
-      : d_(display), width_(width), height_(height), pixels_(std::size_t(width) * height) {}
-
-  void Paint(const std::vector<Rect>& targets, const std::vector<Rect>& nearMisses) {
-    std::mt19937 random(20240607);
-    std::uniform_int_distribution<int> noise(-6, 6);
-    for (int y = 0; y < height_; ++y)
-      for (int x = 0; x < width_; ++x) {
-        const int r = 40 + 80 * x / width_ + noise(random);
-        const int g = 60 + 60 * y / height_ + noise(random);
-        const int b = 120 + 50 * (x + y) / (width_ + height_) + noise(random);
-        Put(x, y, std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | std::uint32_t(b));
-      }
-    // Application windows with text.
-    std::uniform_int_distribution<int> px(0, width_ - 700), py(0, height_ - 450);
-    for (int i = 0; i < width_ * height_ / 400000; ++i) {
-      const Rect w{px(random), py(random), 500 + int(random() % 200), 300 + int(random() % 150)};
-      const std::uint32_t face = 0xE0E0E0 + 0x010101 * std::uint32_t(random() % 24);
-      FillRect(w, face);
-      FillRect({w.x, w.y, w.w, 24}, 0x2050A0 + std::uint32_t(random() % 64));  // title bar
-      for (int line = w.y + 34; line + 10 < w.y + w.h; line += 16)
-        for (int gx = w.x + 8; gx + 12 < w.x + w.w;) {
-          const int glyph = 4 + int(random() % 7);
-          if (random() % 6) FillRect({gx, line, glyph, 9 - int(random() % 3)}, 0x202020);
-          gx += glyph + 2 + (random() % 5 == 0 ? 6 : 0);
-        }
-    }
-    // Near misses: one unit off in red, green or blue.
-    const std::uint32_t target = std::uint32_t(ToPixel(kTarget));
-    const std::uint32_t offs[] = {0x010000, 0x000100, 0x000001};
-    for (std::size_t i = 0; i < nearMisses.size(); ++i)
-      FillRect(nearMisses[i], i % 2 ? target + offs[i % 3] : target - offs[i % 3]);
-    // Nothing but a target may carry the target colour, nothing kAbsent.
-    const std::uint32_t absent = std::uint32_t(ToPixel(kAbsent));
-    for (std::uint32_t& p : pixels_)
-      if (p == target || p == absent) p ^= 1;
-    // Every other target on the wallpaper; the rest as windows below.
-    for (std::size_t i = 0; i < targets.size(); i += 2) FillRect(targets[i], target);
-
-    const int screen = DefaultScreen(d_);
-    const Window root = RootWindow(d_, screen);
-    const Pixmap wallpaper = XCreatePixmap(d_, root, unsigned(width_), unsigned(height_),
-                                           unsigned(DefaultDepth(d_, screen)));
-    XImage* image = XCreateImage(d_, DefaultVisual(d_, screen), unsigned(DefaultDepth(d_, screen)),
-                                 ZPixmap, 0, reinterpret_cast<char*>(pixels_.data()),
-                                 unsigned(width_), unsigned(height_), 32, width_ * 4);
-    const GC gc = XCreateGC(d_, wallpaper, 0, nullptr);
-    XPutImage(d_, wallpaper, gc, image, 0, 0, 0, 0, unsigned(width_), unsigned(height_));
-    image->data = nullptr;
-    XDestroyImage(image);
-    XFreeGC(d_, gc);
-    XSetWindowBackgroundPixmap(d_, root, wallpaper);
-    XClearWindow(d_, root);
-    XFreePixmap(d_, wallpaper);
-
-    for (std::size_t i = 1; i < targets.size(); i += 2) {
-      XSetWindowAttributes attributes{};
-      attributes.background_pixel = ToPixel(kTarget);
-      attributes.override_redirect = True;
-      const Rect& t = targets[i];
-      const Window w = XCreateWindow(d_, root, t.x, t.y, unsigned(t.w), unsigned(t.h), 0,
-                                     CopyFromParent, InputOutput, CopyFromParent,
-                                     CWBackPixel | CWOverrideRedirect, &attributes);
-      XMapRaised(d_, w);
-    }
-    XSync(d_, False);
-  }
-
- private:
-  void Put(int x, int y, std::uint32_t rgb) { pixels_[std::size_t(y) * width_ + x] = rgb; }
-  void FillRect(const Rect& r, std::uint32_t rgb) {
-    for (int y = std::max(r.y, 0); y < std::min(r.y + r.h, height_); ++y)
-      for (int x = std::max(r.x, 0); x < std::min(r.x + r.w, width_); ++x) Put(x, y, rgb);
-  }
-
-  Display* d_;
-  int width_, height_;
-  std::vector<std::uint32_t> pixels_;
-};
 
 // ------------------------------------------------------------ the passes
 
@@ -234,19 +174,6 @@ Result Measure(const Strategy& s, const TRect& area, Colorref colour, int passes
   return result;
 }
 
-// Grid points whose whole run lies on a target.
-std::vector<ScreenPoint> Expected(const TRect& a, const std::vector<Rect>& targets) {
-  std::vector<ScreenPoint> points;
-  for (std::int64_t y = std::int64_t{a.Top} + 3; y < std::int64_t{a.Bottom} - 3; y += 3)
-    for (std::int64_t x = std::int64_t{a.Left} + 100; x < std::int64_t{a.Right} - 90; x += 100)
-      for (const Rect& t : targets)
-        if (x >= t.x && x + 20 < t.x + t.w && y >= t.y && y < t.y + t.h) {
-          points.push_back({std::int32_t(x), std::int32_t(y)});
-          break;
-        }
-  return points;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -268,14 +195,8 @@ int main(int argc, char** argv) {
                  height);
     return 1;
   }
-  // Targets of 200x30, three in the 1920x1080 area and three more in the
-  // rest of the 3840x2160 one, with a near miss below each.
-  const std::vector<Rect> targets = {{350, 200, 200, 30},   {1230, 515, 200, 30},
-                                     {640, 900, 200, 30},   {2400, 300, 200, 30},
-                                     {1700, 1500, 200, 30}, {3300, 1900, 200, 30}};
-  std::vector<Rect> nearMisses;
-  for (const Rect& t : targets) nearMisses.push_back({t.x + 20, t.y + 60, 200, 30});
-  Painter(display, width, height).Paint(targets, nearMisses);
+  const std::vector<Rect> targets = BenchTargets();
+  Paint(display, width, height, targets);
 
   const Strategy strategies[] = {
       {"per-sample reads", true, {false, false}},
@@ -307,7 +228,7 @@ int main(int argc, char** argv) {
                 "passes", "ms/pass", "speed-up", "clicks");
     for (const TRect& area : areas) {
       const std::vector<ScreenPoint> expected =
-          scenario.colour == kTarget ? Expected(area, targets) : std::vector<ScreenPoint>{};
+          scenario.colour == kTarget ? ExpectedClicks(area, targets) : std::vector<ScreenPoint>{};
       double perSampleMs = 0;
       for (const Strategy& s : strategies) {
         const Result r = s.perSample

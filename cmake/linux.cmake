@@ -9,6 +9,59 @@ endif()
 add_library(platform_x11 STATIC platform/x11/x11_desktop.cpp)
 target_link_libraries(platform_x11 PUBLIC tracking PRIVATE X11::X11 X11::Xtst X11::Xext X11::Xrender)
 
+# The wlroots backend: wayland-client and the protocols it speaks, turned
+# into C by wayland-scanner. Debian packages the wlr protocol files only
+# with the Rust crate of the Wayland protocols (librust-wayland-protocols-dev).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(WAYLAND_CLIENT REQUIRED IMPORTED_TARGET wayland-client)
+pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
+find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
+file(GLOB _wlr_candidates
+  /usr/share/wlr-protocols/unstable
+  /usr/share/cargo/registry/wayland-protocols-*/wlr-protocols/unstable)
+find_path(WLR_PROTOCOLS_DIR wlr-screencopy-unstable-v1.xml HINTS ${_wlr_candidates}
+  DOC "folder of wlr-screencopy-unstable-v1.xml and wlr-virtual-pointer-unstable-v1.xml")
+if(NOT WAYLAND_PROTOCOLS_DIR OR NOT WLR_PROTOCOLS_DIR)
+  message(FATAL_ERROR "wayland-protocols and the wlr protocol files (librust-wayland-protocols-dev) are needed")
+endif()
+set(_protocol_dir ${CMAKE_CURRENT_BINARY_DIR}/wayland-protocols)
+file(MAKE_DIRECTORY ${_protocol_dir})
+set(_protocol_sources)
+foreach(_xml
+    ${WLR_PROTOCOLS_DIR}/wlr-screencopy-unstable-v1.xml
+    ${WLR_PROTOCOLS_DIR}/wlr-virtual-pointer-unstable-v1.xml
+    ${WAYLAND_PROTOCOLS_DIR}/unstable/xdg-output/xdg-output-unstable-v1.xml)
+  get_filename_component(_name ${_xml} NAME_WE)
+  add_custom_command(
+    OUTPUT ${_protocol_dir}/${_name}-client-protocol.h ${_protocol_dir}/${_name}-protocol.c
+    COMMAND ${WAYLAND_SCANNER} client-header ${_xml} ${_protocol_dir}/${_name}-client-protocol.h
+    COMMAND ${WAYLAND_SCANNER} private-code ${_xml} ${_protocol_dir}/${_name}-protocol.c
+    DEPENDS ${_xml})
+  list(APPEND _protocol_sources ${_protocol_dir}/${_name}-client-protocol.h
+    ${_protocol_dir}/${_name}-protocol.c)
+endforeach()
+enable_language(C)
+add_library(wayland_protocols STATIC ${_protocol_sources})
+target_include_directories(wayland_protocols PUBLIC ${_protocol_dir})
+target_link_libraries(wayland_protocols PUBLIC PkgConfig::WAYLAND_CLIENT)
+
+# The screen-space mapping on its own: pure code, unit-tested.
+add_library(screen_layout STATIC platform/wlroots/screen_layout.cpp)
+target_link_libraries(screen_layout PUBLIC tracking)
+
+add_library(platform_wlroots STATIC
+  platform/wlroots/wayland_client.cpp
+  platform/wlroots/output_capture.cpp
+  platform/wlroots/output_copies.cpp
+  platform/wlroots/virtual_pointer.cpp
+  platform/wlroots/xwayland_pointer.cpp
+  platform/wlroots/wlroots_desktop.cpp)
+target_link_libraries(platform_wlroots PUBLIC tracking screen_layout PRIVATE wayland_protocols X11::X11)
+
+# The one place that picks the backend at start.
+add_library(platform_select STATIC platform/select_desktop.cpp)
+target_link_libraries(platform_select PUBLIC tracking PRIVATE platform_x11 platform_wlroots)
+
 add_library(ui_qt STATIC ui/qt/tform1.cpp ui/qt/qt_controls.cpp)
 target_link_libraries(ui_qt PUBLIC tracking Qt6::Widgets)
 
@@ -16,7 +69,7 @@ add_library(app_qt STATIC app/qt/application.cpp)
 target_link_libraries(app_qt PUBLIC tracking Qt6::Widgets)
 
 add_executable(colorclicker app/qt/main.cpp)
-target_link_libraries(colorclicker PRIVATE app_qt ui_qt platform_x11 X11::xcb)
+target_link_libraries(colorclicker PRIVATE app_qt ui_qt platform_select X11::xcb)
 
 include(CTest)
 if(BUILD_TESTING)

@@ -1,13 +1,15 @@
-// Entry point of the X11 desktop program.
+// Entry point of the Linux desktop program.
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <functional>
 
 #include "app/qt/application.h"
+#include "platform/select_desktop.h"
 #include "platform/x11/x11_desktop.h"
 #include "tracking/exceptions.h"
 #include "ui/qt/tform1.h"
@@ -15,14 +17,20 @@
 TForm1* Form1 = nullptr;
 
 namespace {
-bool IsWaylandSession() {
-  const char* type = std::getenv("XDG_SESSION_TYPE");
-  return (type && std::strcmp(type, "wayland") == 0) || std::getenv("WAYLAND_DISPLAY");
+[[noreturn]] void CompositorLost() {
+  std::fprintf(stderr,
+               "colorclicker: композитор Wayland закрыл соединение (сеанс завершён?). "
+               "Программа не может читать экран и нажимать мышью и завершает работу.\n");
+  std::fflush(stderr);
+  std::_Exit(1);
 }
 
-// The window's connection (Qt's) and the screen's (ours) end the process
-// with code 1 when the server goes away, each with English words of its own;
-// the user gets one line of ours as well.
+// How often the program looks at what the compositor sent while idle.
+constexpr int kCompositorPollMs = 250;
+
+std::function<void()> takeEvents;
+// The window's connection to the X server (Qt's): Qt ends the process
+// through exit() when it breaks, with English words of its own.
 xcb_connection_t* windowConnection = nullptr;
 bool inEventLoop = false;
 
@@ -33,49 +41,52 @@ void SayDisplayLost() {
   std::fputs("colorclicker: соединение с X-дисплеем потеряно, программа завершается.\n", stderr);
 }
 
-// Qt ends the process through exit() when its connection breaks.
-void SayDisplayLostAtExit() {
-  if (inEventLoop && windowConnection && xcb_connection_has_error(windowConnection))
-    SayDisplayLost();
+// The user gets one line of ours on why the program ended: a compositor
+// that went away takes XWayland with it, and what is taken from it then
+// says so; else the X server went.
+void SayWhyAtExit() {
+  if (!inEventLoop) return;
+  if (takeEvents) takeEvents();
+  if (windowConnection && xcb_connection_has_error(windowConnection)) SayDisplayLost();
 }
-
-const char* const kWaylandWarning =
-    "Это сеанс Wayland. Программа читает экран и нажимает мышью через X11 (XWayland): "
-    "она видит и нажимает только окна X11-приложений, окна Wayland для неё не видны.";
 }  // namespace
 
 int main(int, char** argv) {
-  const bool wayland = IsWaylandSession();
-  // The window lives on the same X server that is read and clicked, so its
-  // coordinates and the screen's are one space.
+  // The window is an X11 window, under XWayland too: X tells where the
+  // pointer is when the user releases it over another window, which a
+  // Wayland client cannot learn.
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "xcb", 1);
 
-  std::unique_ptr<X11Desktop> desktop = X11Desktop::Open();
-  if (!desktop) {
-    const char* display = std::getenv("DISPLAY");
-    std::fprintf(stderr,
-                 "colorclicker: нет X-дисплея (DISPLAY=%s). Программе нужен рабочий стол X11 "
-                 "с расширением XTEST.\n",
-                 display ? display : "не задан");
+  // Set first: under a wlroots compositor the XWayland connection gets a
+  // handler of its own that says the compositor went.
+  X11Desktop::OnConnectionLost(SayDisplayLost);
+  DesktopChoice choice = SelectDesktop(CompositorLost);
+  if (!choice.desktop) {
+    std::fprintf(stderr, "colorclicker: %s\n", choice.error.c_str());
     return 1;
   }
-  X11Desktop::OnConnectionLost(SayDisplayLost);
+  std::fprintf(stderr, "colorclicker: %s\n", choice.name.c_str());
+  takeEvents = choice.takeEvents;
+  std::atexit(SayWhyAtExit);
 
   int argcForQt = 1;  // command-line arguments change nothing
   std::unique_ptr<TApplication> app;
   try {
     app = std::make_unique<TApplication>(argcForQt, argv);
-    if (wayland) {
-      std::fprintf(stderr, "colorclicker: %s\n", kWaylandWarning);
-      QMessageBox::warning(nullptr, app->applicationName(), QString::fromUtf8(kWaylandWarning));
+    if (!choice.warning.empty()) {
+      std::fprintf(stderr, "colorclicker: %s\n", choice.warning.c_str());
+      QMessageBox::warning(nullptr, app->applicationName(), QString::fromStdString(choice.warning));
     }
-    TForm1 form(*desktop, [&app](const Exception& error) { app->ShowException(error); });
+    QTimer compositorPoll;
+    if (takeEvents) {
+      QObject::connect(&compositorPoll, &QTimer::timeout, [] { takeEvents(); });
+      compositorPoll.start(kCompositorPollMs);
+    }
+    TForm1 form(*choice.desktop, [&app](const Exception& error) { app->ShowException(error); });
     Form1 = &form;
     form.show();
-    if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>()) {
+    if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>())
       windowConnection = x11->connection();
-      std::atexit(SayDisplayLostAtExit);
-    }
     inEventLoop = true;
     app->exec();
     inEventLoop = false;
@@ -87,5 +98,6 @@ int main(int, char** argv) {
   } catch (...) {
     if (app) app->ShowException(Exception(""));
   }
+  takeEvents = nullptr;
   return 0;
 }

@@ -2,9 +2,18 @@
 # missing ones. Source it.
 
 # x11-utils: scripts/run asks xdpyinfo whether there is a display to run on.
+# libwayland-bin has wayland-scanner; librust-wayland-protocols-dev is the
+# Debian package that carries the wlr protocol files.
 LINUX_BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev libx11-dev libxext-dev libxtst-dev
-  libxrender-dev fonts-liberation fonts-dejavu-core x11-utils)
-LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xserver-xephyr x11-xserver-utils xdotool imagemagick)
+  libxrender-dev fonts-liberation fonts-dejavu-core x11-utils libwayland-dev libwayland-bin
+  wayland-protocols librust-wayland-protocols-dev)
+# The end-to-end tests on headless sway: the compositor, XWayland, Qt's
+# Wayland plugin for the target window, wtype for the keys, jq to read
+# sway's window tree, grim for screenshots.
+WAYLAND_TEST_PACKAGES=(sway xwayland qt6-wayland wtype jq grim)
+# Xephyr and xrandr: a nested X screen that really changes size.
+LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xserver-xephyr x11-xserver-utils xdotool imagemagick
+  "${WAYLAND_TEST_PACKAGES[@]}")
 # Wine loads these X libraries at run time and draws with Tahoma from fonts-wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine libxi6
   libxrandr2 libxcursor1 libxfixes3 libxrender1 libxcomposite1 libxinerama1 icoutils)

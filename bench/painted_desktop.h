@@ -1,0 +1,36 @@
+#pragma once
+// The desktop the scan benchmarks look at: not flat, with 200 x 30 targets
+// and near misses one colour unit off, the same on X11 and on Wayland.
+#include <cstdint>
+#include <vector>
+
+#include "platform/desktop.h"
+#include "tracking/tracker.h"
+
+constexpr Colorref kTarget = 0x00CC6633;  // COLORREF of RGB 33 66 CC
+constexpr Colorref kAbsent = 0x00A1B2C3;  // kept off the painted screen
+
+struct Rect {
+  int x, y, w, h;
+};
+
+// 0x00RRGGBB, from a COLORREF.
+inline std::uint32_t ToRgb(Colorref c) {
+  return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+}
+
+// A gradient wallpaper with noise, windows with light backgrounds and lines
+// of glyph-like marks, near misses, and the targets of `paintedTargets`;
+// 0x00RRGGBB pixels row by row. Nothing else carries the target colour or
+// kAbsent.
+std::vector<std::uint32_t> PaintDesktop(int width, int height,
+                                        const std::vector<Rect>& paintedTargets,
+                                        const std::vector<Rect>& nearMisses);
+
+// Six targets of 200x30, three in the 1920x1080 area and three more in the
+// rest of 3840x2160, and a near miss below each.
+std::vector<Rect> BenchTargets();
+std::vector<Rect> NearMissesOf(const std::vector<Rect>& targets);
+
+// Grid points of the area whose whole run lies on a target.
+std::vector<ScreenPoint> ExpectedClicks(const TRect& area, const std::vector<Rect>& targets);

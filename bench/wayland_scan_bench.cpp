@@ -1,0 +1,218 @@
+// Times scan passes on a wlroots compositor through the program's own
+// backend (wlr-screencopy reads, wlr virtual pointer clicks) over the
+// painted desktop, and checks that they click where the per-sample passes
+// do. Run through bench/run, which paints the desktop with --paint, shows
+// it as the background of a private headless sway and runs this inside.
+//
+// Usage: wayland_scan_bench --paint FILE.ppm WIDTH HEIGHT
+//        wayland_scan_bench [--passes N] [--compositor-pid PID]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "bench/painted_desktop.h"
+#include "platform/wlroots/wlroots_desktop.h"
+
+namespace {
+
+int WritePpm(const char* path, int width, int height) {
+  const std::vector<std::uint32_t> pixels = PaintDesktop(width, height, BenchTargets(), NearMissesOf(BenchTargets()));
+  std::ofstream out(path, std::ios::binary);
+  out << "P6\n" << width << " " << height << "\n255\n";
+  for (std::uint32_t p : pixels) {
+    const char rgb[3] = {char(p >> 16), char(p >> 8), char(p)};
+    out.write(rgb, 3);
+  }
+  return out ? 0 : 1;
+}
+
+// CPU seconds a process has used, from /proc; 0 when unknown.
+double ProcessCpuSeconds(long pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::size_t end = text.rfind(')');
+  if (end == std::string::npos) return 0;
+  // After the name: state is field 3, utime and stime fields 14 and 15.
+  std::vector<std::string> fields;
+  std::size_t at = end + 2;
+  while (at < text.size()) {
+    const std::size_t space = text.find(' ', at);
+    fields.push_back(text.substr(at, space - at));
+    if (space == std::string::npos) break;
+    at = space + 1;
+  }
+  if (fields.size() < 13) return 0;
+  return (std::stod(fields[11]) + std::stod(fields[12])) / double(sysconf(_SC_CLK_TCK));
+}
+
+double OwnCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+// Reads and clicks through the real backend, keeping a list of the clicks.
+class RecordingDesktop : public Desktop {
+ public:
+  explicit RecordingDesktop(Desktop& real) : real_(real) {}
+  ScreenPoint GetCursorPos() override { return real_.GetCursorPos(); }
+  std::unique_ptr<ScreenContext> GetDC() override { return real_.GetDC(); }
+  void SetCursorPos(std::int32_t x, std::int32_t y) override {
+    cursor_ = {x, y};
+    real_.SetCursorPos(x, y);
+  }
+  void MouseEvent(std::uint32_t flags) override {
+    if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back(cursor_);
+    real_.MouseEvent(flags);
+  }
+  void Sleep(std::uint32_t ms) override { real_.Sleep(ms); }
+  bool IsOnScreen(std::int32_t x, std::int32_t y) override { return real_.IsOnScreen(x, y); }
+  bool AnyMouseButtonDown() override { return real_.AnyMouseButtonDown(); }
+  bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return real_.IsOwnWindowAt(x, y); }
+
+  std::vector<ScreenPoint> clicks;
+
+ private:
+  Desktop& real_;
+  ScreenPoint cursor_;
+};
+
+struct Text : TextControl {
+  std::string GetText() const override { return {}; }
+  void SetText(const std::string&) override {}
+};
+struct Colour : ColorEdit {
+  std::string GetText() const override { return {}; }
+  void SetText(const std::string&) override {}
+  TColor GetColor() const override { return color; }
+  void SetColor(TColor c) override { color = c; }
+  TColor color = kTarget;
+};
+struct NoAlarm : TimerScheduler {
+  void Arm(std::uint32_t) override {}
+  void Disarm() override {}
+};
+
+struct Result {
+  double medianMs = 0, ownCpuMs = 0, compositorCpuMs = 0;
+  int passes = 0;
+  std::vector<ScreenPoint> clicks;
+  bool stable = true;
+};
+
+bool Same(const std::vector<ScreenPoint>& a, const std::vector<ScreenPoint>& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](auto p, auto q) {
+           return p.x == q.x && p.y == q.y;
+         });
+}
+
+Result Measure(Desktop& backend, const TRect& area, Colorref colour, bool perSample, int passes,
+               int warmUp, long compositorPid) {
+  RecordingDesktop desktop(backend);
+  Text text;
+  Colour edit5;
+  edit5.color = colour;
+  NoAlarm alarm;
+  TTimer timer(alarm, [] {});
+  Tracker tracker(desktop, {text, text, text, text, edit5, text, text, timer});
+  tracker.TrackingArea = area;
+  tracker.ScreenDC = desktop.GetDC();
+  Result result;
+  std::vector<double> times;
+  double ownCpu = 0, compositorCpu = 0;
+  for (int i = 0; i < warmUp + passes; ++i) {
+    desktop.clicks.clear();
+    // A tick comes long after the previous pass, as on a timer.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const double cpu0 = OwnCpuSeconds(), compositor0 = ProcessCpuSeconds(compositorPid);
+    const auto start = std::chrono::steady_clock::now();
+    if (perSample)
+      tracker.ScanPassPerSample();
+    else
+      tracker.ScanPass();
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double cpu1 = OwnCpuSeconds(), compositor1 = ProcessCpuSeconds(compositorPid);
+    if (i == 0) result.clicks = desktop.clicks;
+    result.stable = result.stable && Same(desktop.clicks, result.clicks);
+    if (i < warmUp) continue;
+    times.push_back(ms);
+    ownCpu += cpu1 - cpu0;
+    compositorCpu += compositor1 - compositor0;
+  }
+  std::sort(times.begin(), times.end());
+  result.medianMs = times[times.size() / 2];
+  result.passes = int(times.size());
+  result.ownCpuMs = ownCpu * 1000 / passes;
+  result.compositorCpuMs = compositorCpu * 1000 / passes;
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 5 && !std::strcmp(argv[1], "--paint"))
+    return WritePpm(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  int passes = 300;
+  long compositorPid = 0;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!std::strcmp(argv[i], "--passes")) passes = std::max(3, std::atoi(argv[i + 1]));
+    if (!std::strcmp(argv[i], "--compositor-pid")) compositorPid = std::atol(argv[i + 1]);
+  }
+  WlrootsDesktop::Opening opening = WlrootsDesktop::Open();
+  if (!opening.desktop) {
+    std::fprintf(stderr, "no wlroots compositor with screencopy, virtual pointer and XWayland\n");
+    return 1;
+  }
+  WlrootsDesktop& backend = *opening.desktop;
+  // The background comes up a little after the compositor.
+  const Rect first = BenchTargets().front();
+  for (int i = 0; i < 100; ++i) {
+    if (backend.GetDC()->GetPixel(first.x + 50, first.y + 5) == kTarget) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+
+  const TRect area{0, 0, 1920, 1080};
+  const std::vector<ScreenPoint> expected = ExpectedClicks(area, BenchTargets());
+  const Result idle = Measure(backend, area, kAbsent, false, passes, 10, compositorPid);
+  const int clickingPasses = std::max(3, passes / 30);
+  const Result clicking = Measure(backend, area, kTarget, false, clickingPasses, 1, compositorPid);
+  const Result reference = Measure(backend, area, kTarget, true, 1, 0, compositorPid);
+
+  std::printf("Scan passes on headless sway (pixman), one output of 1920x1080 at scale 1 showing\n"
+              "the same painted desktop; reads with wlr-screencopy, clicks sent with the\n"
+              "virtual pointer (onto the background), a pass every 20 ms or more. A pass holds\n"
+              "the window for all of its time (ms/pass): a read after a quiet moment gets a\n"
+              "frame at once, one right after another waits for the next refresh (60 Hz).\n"
+              "CPU per pass of the program and of sway. Median of %d passes after 10 warm-up\n"
+              "ones; clicking passes %d after 1.\n\n",
+              passes, clickingPasses);
+  std::printf("%-10s %-36s %6s %10s %12s %12s %7s\n", "area", "passes", "passes", "ms/pass",
+              "CPU program", "CPU sway", "clicks");
+  auto row = [&](const char* what, const Result& r, const std::vector<ScreenPoint>& want) {
+    const bool same = r.stable && Same(r.clicks, want);
+    std::printf("%-10s %-36s %6d %10.3f %9.3f ms %9.3f ms %7zu%s\n", "1920x1080", what, r.passes,
+                r.medianMs, r.ownCpuMs, r.compositorCpuMs, r.clicks.size(),
+                same ? "" : "  WRONG POINTS");
+    return same;
+  };
+  bool ok = row("nothing to click (a usual tick)", idle, {});
+  ok = row("clicking every target", clicking, expected) && ok;
+  ok = row("clicking, per-sample reads", reference, expected) && ok;
+  if (!clicking.clicks.empty())
+    std::printf("\nAfter each click the rest of the area is read again from a new frame:\n"
+                "%.1f ms per click (clicking pass less an idle one, over %zu clicks).\n",
+                (clicking.medianMs - idle.medianMs) / double(clicking.clicks.size()),
+                clicking.clicks.size());
+  std::printf("\n%s\n", ok ? "Bulk and per-sample passes clicked the same points, the expected ones."
+                           : "MISMATCH: some pass clicked other points.");
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,129 @@
+#include "platform/wlroots/output_capture.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include "platform/wlroots/wayland_client.h"
+#include "wlr-screencopy-unstable-v1-client-protocol.h"
+
+namespace {
+
+// What the compositor said about one frame.
+struct FrameState {
+  bool shmOffered = false, described = false, ready = false, failed = false;
+  std::uint32_t format = 0, width = 0, height = 0, stride = 0, flags = 0;
+};
+
+const zwlr_screencopy_frame_v1_listener kFrameListener = {
+    .buffer = [](void* data, zwlr_screencopy_frame_v1*, std::uint32_t format,
+                 std::uint32_t width, std::uint32_t height, std::uint32_t stride) {
+      auto* s = static_cast<FrameState*>(data);
+      s->shmOffered = true;
+      s->format = format;
+      s->width = width;
+      s->height = height;
+      s->stride = stride;
+    },
+    .flags = [](void* data, zwlr_screencopy_frame_v1*, std::uint32_t flags) {
+      static_cast<FrameState*>(data)->flags = flags;
+    },
+    .ready = [](void* data, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t,
+                std::uint32_t) { static_cast<FrameState*>(data)->ready = true; },
+    .failed = [](void* data, zwlr_screencopy_frame_v1*) {
+      static_cast<FrameState*>(data)->failed = true;
+    },
+    .damage = [](void*, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t, std::uint32_t,
+                 std::uint32_t) {},
+    .linux_dmabuf = [](void*, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t,
+                       std::uint32_t) {},
+    .buffer_done = [](void* data, zwlr_screencopy_frame_v1*) {
+      static_cast<FrameState*>(data)->described = true;
+    },
+};
+
+}  // namespace
+
+OutputCapture::~OutputCapture() { Release(); }
+
+void OutputCapture::Release() {
+  if (pool_) wl_shm_pool_destroy(pool_);
+  if (data_) munmap(data_, size_);
+  if (fd_ >= 0) close(fd_);
+  pool_ = nullptr;
+  data_ = nullptr;
+  fd_ = -1;
+  size_ = 0;
+}
+
+// The pool only grows, so reads of changing sizes reuse one mapping.
+bool OutputCapture::Reserve(WaylandClient& client, std::size_t bytes) {
+  if (pool_ && bytes <= size_) return true;
+  if (fd_ < 0) {
+    fd_ = memfd_create("colorclicker-screen", MFD_CLOEXEC);
+    if (fd_ < 0) return false;
+  }
+  if (ftruncate(fd_, off_t(bytes)) != 0) return false;
+  void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+  if (data == MAP_FAILED) return false;
+  if (data_) munmap(data_, size_);
+  data_ = data;
+  if (pool_)
+    wl_shm_pool_resize(pool_, std::int32_t(bytes));
+  else
+    pool_ = wl_shm_create_pool(client.shm(), fd_, std::int32_t(bytes));
+  size_ = bytes;
+  return true;
+}
+
+bool OutputCapture::Copy(WaylandClient& client, wl_output* output, std::int32_t x,
+                         std::int32_t y, std::int32_t width, std::int32_t height,
+                         int timeoutMs) {
+  width_ = height_ = 0;
+  FrameState state;
+  zwlr_screencopy_frame_v1* frame =
+      width > 0 ? zwlr_screencopy_manager_v1_capture_output_region(client.screencopy(), 0, output,
+                                                                   x, y, width, height)
+                : zwlr_screencopy_manager_v1_capture_output(client.screencopy(), 0, output);
+  zwlr_screencopy_frame_v1_add_listener(frame, &kFrameListener, &state);
+  // Version 3 lists every buffer type before buffer_done; older ones offer
+  // only shared memory.
+  const bool listsAll = client.screencopyVersion() >= 3;
+  bool copied = false;
+  wl_buffer* buffer = nullptr;
+  if (client.WaitFor([&] { return state.failed || (listsAll ? state.described : state.shmOffered); },
+                     timeoutMs) &&
+      !state.failed && state.shmOffered && state.width > 0 && state.height > 0 &&
+      state.stride >= state.width * 4 && state.width <= 1u << 15 && state.height <= 1u << 15) {
+    const std::size_t bytes = std::size_t(state.stride) * state.height;
+    if (Reserve(client, bytes)) {
+      buffer = wl_shm_pool_create_buffer(pool_, 0, std::int32_t(state.width),
+                                         std::int32_t(state.height), std::int32_t(state.stride),
+                                         state.format);
+      zwlr_screencopy_frame_v1_copy(frame, buffer);
+      copied = client.WaitFor([&] { return state.ready || state.failed; }, timeoutMs) &&
+               state.ready;
+    }
+  }
+  zwlr_screencopy_frame_v1_destroy(frame);
+  if (buffer) wl_buffer_destroy(buffer);
+  client.Flush();
+  if (!copied) return false;
+  switch (state.format) {
+    case WL_SHM_FORMAT_XRGB8888:
+    case WL_SHM_FORMAT_ARGB8888:
+      layout_ = Layout::Xrgb;
+      break;
+    case WL_SHM_FORMAT_XBGR8888:
+    case WL_SHM_FORMAT_ABGR8888:
+      layout_ = Layout::Xbgr;
+      break;
+    default:
+      layout_ = Layout::Unknown;
+  }
+  width_ = std::int32_t(state.width);
+  height_ = std::int32_t(state.height);
+  stride_ = state.stride;
+  yInvert_ = state.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
+  return true;
+}

@@ -1,0 +1,128 @@
+#include "platform/wlroots/output_copies.h"
+
+#include <wayland-client-protocol.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+#include "platform/wlroots/wayland_client.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A frame that does not come within this long counts as a failed read.
+constexpr int kCaptureTimeoutMs = 500;
+// Captures reach this far beyond what a read asks for, so that the read of
+// the other samples of the same runs, which comes right after, finds them
+// already there.
+constexpr std::int64_t kCaptureMargin = 64;
+
+bool Whole(double v) { return std::abs(v - std::round(v)) < 1e-6; }
+
+// A logical span [first, end) of one output axis that covers the physical
+// pixels [p0, p1) and whose ends fall on pixel edges, so the compositor's
+// copy starts and ends exactly where we think it does.
+struct AlignedSpan {
+  std::int32_t first = 0, end = 0;
+  std::int64_t pixelFirst = 0, pixelEnd = 0;
+};
+AlignedSpan Align(std::int64_t p0, std::int64_t p1, double scale, std::int32_t logicalSize,
+                  std::int32_t pixelSize) {
+  auto first = static_cast<std::int32_t>(std::floor(p0 / scale + 1e-9));
+  auto end = std::min(logicalSize, static_cast<std::int32_t>(std::ceil(p1 / scale - 1e-9)));
+  while (first > 0 && !Whole(first * scale)) --first;
+  while (end < logicalSize && !Whole(end * scale)) ++end;
+  const auto pixel = [&](std::int32_t l) {
+    return l >= logicalSize ? std::int64_t{pixelSize} : std::int64_t(std::llround(l * scale));
+  };
+  return {first, end, pixel(first), pixel(end)};
+}
+
+
+// Where pixel (x, y) of an output as shown, w x h, lies in the copy of
+// the whole output, which the compositor hands out as the output scans it
+// out: turned or mirrored by the output's transform.
+std::optional<std::pair<std::int64_t, std::int64_t>> InBuffer(int transform, std::int64_t x,
+                                                              std::int64_t y, std::int64_t w,
+                                                              std::int64_t h) {
+  switch (transform) {
+    case WL_OUTPUT_TRANSFORM_NORMAL: return std::pair{x, y};
+    case WL_OUTPUT_TRANSFORM_90: return std::pair{y, w - 1 - x};
+    case WL_OUTPUT_TRANSFORM_180: return std::pair{w - 1 - x, h - 1 - y};
+    case WL_OUTPUT_TRANSFORM_270: return std::pair{h - 1 - y, x};
+    case WL_OUTPUT_TRANSFORM_FLIPPED: return std::pair{w - 1 - x, y};
+    case WL_OUTPUT_TRANSFORM_FLIPPED_90: return std::pair{y, x};
+    case WL_OUTPUT_TRANSFORM_FLIPPED_180: return std::pair{x, h - 1 - y};
+    case WL_OUTPUT_TRANSFORM_FLIPPED_270: return std::pair{h - 1 - y, w - 1 - x};
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
+
+Colorref OutputCopy::Shown(std::int64_t x, std::int64_t y) const {
+  if (transform == WL_OUTPUT_TRANSFORM_NORMAL)
+    return capture.Pixel(std::int32_t(x - rect.left), std::int32_t(y - rect.top));
+  const auto at = InBuffer(transform, x, y, shownWidth, shownHeight);
+  return at ? capture.Pixel(std::int32_t(at->first), std::int32_t(at->second)) : CLR_INVALID;
+}
+
+const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect need,
+                                  bool wholeOutput) {
+  const ScreenLayout& layout = client.Layout();
+  const PlacedOutput o = layout.Outputs()[std::size_t(index)];
+  const std::uint64_t generation = client.LayoutGeneration();
+  if (copies_.size() < layout.Outputs().size()) copies_.resize(layout.Outputs().size());
+  auto& slot = copies_[std::size_t(index)];
+  if (!slot) slot = std::make_unique<OutputCopy>();
+  OutputCopy& c = *slot;
+  const double ageMs = std::chrono::duration<double, std::milli>(Clock::now() - c.at).count();
+  if (c.valid && c.layoutGeneration == generation && c.inputGeneration == inputGeneration_ &&
+      ageMs < client.FramePeriodMs(index) && c.rect.Covers(need))
+    return &c;
+  c.valid = false;
+  c.transform = client.TransformOf(index);
+  if (c.transform != WL_OUTPUT_TRANSFORM_NORMAL) {
+    // Regions of a turned output are turned too: whole ones only.
+    if (!InBuffer(c.transform, 0, 0, 1, 1)) return nullptr;
+    wholeOutput = true;
+  }
+
+  const OutputGeometry& g = o.geometry;
+  AlignedSpan xs{0, g.logicalWidth, 0, g.pixelWidth}, ys{0, g.logicalHeight, 0, g.pixelHeight};
+  if (!wholeOutput && c.regionsWork) {
+    xs = Align(std::max<std::int64_t>(0, need.left - kCaptureMargin),
+               std::min<std::int64_t>(g.pixelWidth, need.right + kCaptureMargin), o.scaleX,
+               g.logicalWidth, g.pixelWidth);
+    ys = Align(std::max<std::int64_t>(0, need.top - kCaptureMargin),
+               std::min<std::int64_t>(g.pixelHeight, need.bottom + kCaptureMargin), o.scaleY,
+               g.logicalHeight, g.pixelHeight);
+  }
+  const bool whole = xs.first == 0 && ys.first == 0 && xs.end == g.logicalWidth &&
+                     ys.end == g.logicalHeight;
+  const bool copied =
+      whole ? c.capture.Copy(client, client.OutputOf(index), 0, 0, 0, 0, kCaptureTimeoutMs)
+            : c.capture.Copy(client, client.OutputOf(index), xs.first, ys.first,
+                             xs.end - xs.first, ys.end - ys.first, kCaptureTimeoutMs);
+  // The outputs may have changed while we waited: this copy then answers
+  // nothing.
+  if (!copied || client.LayoutGeneration() != generation) return nullptr;
+  const bool sideways = c.transform % 2 == 1;
+  if (c.capture.Width() != (sideways ? ys : xs).pixelEnd - (sideways ? ys : xs).pixelFirst ||
+      c.capture.Height() != (sideways ? xs : ys).pixelEnd - (sideways ? xs : ys).pixelFirst) {
+    if (whole) return nullptr;
+    c.regionsWork = false;
+    return Get(client, index, need, true);
+  }
+  c.valid = true;
+  c.rect = {xs.pixelFirst, ys.pixelFirst, xs.pixelEnd, ys.pixelEnd};
+  c.shownWidth = g.pixelWidth;
+  c.shownHeight = g.pixelHeight;
+  c.inputGeneration = inputGeneration_;
+  c.layoutGeneration = generation;
+  c.at = Clock::now();
+  return &c;
+}

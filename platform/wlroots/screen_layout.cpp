@@ -1,0 +1,72 @@
+#include "platform/wlroots/screen_layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+ScreenLayout::ScreenLayout(const std::vector<OutputGeometry>& outputs) {
+  double largestX = 1, largestY = 1;
+  bool first = true;
+  for (const OutputGeometry& g : outputs) {
+    if (!HasSize(g)) continue;
+    PlacedOutput placed;
+    placed.geometry = g;
+    // From the sizes rather than the integer wl_output scale, which cannot
+    // say 1.5.
+    placed.scaleX = double(g.pixelWidth) / g.logicalWidth;
+    placed.scaleY = double(g.pixelHeight) / g.logicalHeight;
+    largestX = first ? placed.scaleX : std::max(largestX, placed.scaleX);
+    largestY = first ? placed.scaleY : std::max(largestY, placed.scaleY);
+    first = false;
+    outputs_.push_back(placed);
+  }
+  // Rounding up keeps outputs apart: an output that ends at logical x = e
+  // ends at or before ceil(e * largest), where its right neighbour starts.
+  for (PlacedOutput& o : outputs_) {
+    o.left = static_cast<std::int64_t>(std::ceil(o.geometry.logicalX * largestX - 1e-9));
+    o.top = static_cast<std::int64_t>(std::ceil(o.geometry.logicalY * largestY - 1e-9));
+  }
+}
+
+int ScreenLayout::OutputAt(std::int64_t x, std::int64_t y) const {
+  for (std::size_t i = 0; i < outputs_.size(); ++i)
+    if (outputs_[i].Holds(x, y)) return static_cast<int>(i);
+  return -1;
+}
+
+LogicalPoint ScreenLayout::ToLogical(int output, std::int64_t x, std::int64_t y) const {
+  const PlacedOutput& o = outputs_[static_cast<std::size_t>(output)];
+  return {o.geometry.logicalX + (double(x - o.left) + 0.5) / o.scaleX,
+          o.geometry.logicalY + (double(y - o.top) + 0.5) / o.scaleY};
+}
+
+std::optional<ScreenPoint> ScreenLayout::FromLogical(double x, double y) const {
+  for (const PlacedOutput& o : outputs_) {
+    const OutputGeometry& g = o.geometry;
+    if (x < g.logicalX || y < g.logicalY || x >= double(g.logicalX) + g.logicalWidth ||
+        y >= double(g.logicalY) + g.logicalHeight)
+      continue;
+    // The small allowance keeps a point exactly on a pixel's edge (logical
+    // 300 at scale 1.5 is pixel 450) from falling into the one before.
+    const auto px = std::min<std::int64_t>(
+        g.pixelWidth - 1, static_cast<std::int64_t>(std::floor((x - g.logicalX) * o.scaleX + 1e-6)));
+    const auto py = std::min<std::int64_t>(
+        g.pixelHeight - 1, static_cast<std::int64_t>(std::floor((y - g.logicalY) * o.scaleY + 1e-6)));
+    return ScreenPoint{static_cast<std::int32_t>(o.left + px), static_cast<std::int32_t>(o.top + py)};
+  }
+  return std::nullopt;
+}
+
+LogicalBox ScreenLayout::Extent() const {
+  if (outputs_.empty()) return {};
+  std::int64_t x0 = outputs_[0].geometry.logicalX, y0 = outputs_[0].geometry.logicalY;
+  std::int64_t x1 = x0, y1 = y0;
+  for (const PlacedOutput& o : outputs_) {
+    const OutputGeometry& g = o.geometry;
+    x0 = std::min<std::int64_t>(x0, g.logicalX);
+    y0 = std::min<std::int64_t>(y0, g.logicalY);
+    x1 = std::max<std::int64_t>(x1, std::int64_t{g.logicalX} + g.logicalWidth);
+    y1 = std::max<std::int64_t>(y1, std::int64_t{g.logicalY} + g.logicalHeight);
+  }
+  return {static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
+          static_cast<std::int32_t>(x1 - x0), static_cast<std::int32_t>(y1 - y0)};
+}

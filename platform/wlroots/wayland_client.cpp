@@ -1,0 +1,243 @@
+#include "platform/wlroots/wayland_client.h"
+
+#include <poll.h>
+#include <wayland-client.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "wlr-screencopy-unstable-v1-client-protocol.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
+
+// What one output reported; `current` takes `pending` on every done event,
+// so a change reaches the layout as a whole.
+struct WaylandClient::Output {
+  WaylandClient* client = nullptr;
+  std::uint32_t name = 0;
+  wl_output* output = nullptr;
+  zxdg_output_v1* xdg = nullptr;
+  std::int32_t modeWidth = 0, modeHeight = 0, refreshMhz = 0, transform = 0;
+  std::int32_t logicalX = 0, logicalY = 0, logicalWidth = 0, logicalHeight = 0;
+  OutputGeometry current;
+  std::int32_t currentTransform = 0;
+
+  ~Output() {
+    if (xdg) zxdg_output_v1_destroy(xdg);
+    if (output) wl_output_destroy(output);
+  }
+
+  void Apply() {
+    const bool sideways = transform % 2 == 1;
+    OutputGeometry g;
+    g.logicalX = logicalX;
+    g.logicalY = logicalY;
+    g.logicalWidth = logicalWidth;
+    g.logicalHeight = logicalHeight;
+    g.pixelWidth = sideways ? modeHeight : modeWidth;
+    g.pixelHeight = sideways ? modeWidth : modeHeight;
+    currentTransform = transform;
+    current = g;
+    client->RebuildLayout();
+  }
+};
+
+namespace {
+
+const wl_output_listener kOutputListener = {
+    .geometry = [](void* data, wl_output*, std::int32_t, std::int32_t, std::int32_t,
+                   std::int32_t, std::int32_t, const char*, const char*,
+                   std::int32_t transform) {
+      static_cast<WaylandClient::Output*>(data)->transform = transform;
+    },
+    .mode = [](void* data, wl_output*, std::uint32_t flags, std::int32_t width,
+               std::int32_t height, std::int32_t refresh) {
+      if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+      auto* o = static_cast<WaylandClient::Output*>(data);
+      o->modeWidth = width;
+      o->modeHeight = height;
+      o->refreshMhz = refresh;
+    },
+    .done = [](void* data, wl_output*) { static_cast<WaylandClient::Output*>(data)->Apply(); },
+    .scale = [](void*, wl_output*, std::int32_t) {},
+    .name = [](void*, wl_output*, const char*) {},
+    .description = [](void*, wl_output*, const char*) {},
+};
+
+const zxdg_output_v1_listener kXdgOutputListener = {
+    .logical_position = [](void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
+      auto* o = static_cast<WaylandClient::Output*>(data);
+      o->logicalX = x;
+      o->logicalY = y;
+    },
+    .logical_size = [](void* data, zxdg_output_v1*, std::int32_t width, std::int32_t height) {
+      auto* o = static_cast<WaylandClient::Output*>(data);
+      o->logicalWidth = width;
+      o->logicalHeight = height;
+    },
+    // Sent only before version 3, where wl_output.done does not cover these.
+    .done = [](void* data, zxdg_output_v1*) { static_cast<WaylandClient::Output*>(data)->Apply(); },
+    .name = [](void*, zxdg_output_v1*, const char*) {},
+    .description = [](void*, zxdg_output_v1*, const char*) {},
+};
+
+}  // namespace
+
+void WaylandClient::OnGlobal(void* data, wl_registry* registry, std::uint32_t name,
+                             const char* interface, std::uint32_t version) {
+  auto* self = static_cast<WaylandClient*>(data);
+  auto bind = [&](const wl_interface* type, std::uint32_t highest) {
+    return wl_registry_bind(registry, name, type, std::min(version, highest));
+  };
+  // Versions capped at the newest this code knows.
+  if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+    self->shm_ = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+  } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_) {
+    self->seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 1));
+  } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
+    self->AddOutput(name, version);
+  } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
+    self->xdgOutputsVersion_ = std::min(version, 3u);
+    self->xdgOutputs_ =
+        static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 3));
+    for (auto& output : self->outputs_) self->WatchOutput(*output);
+  } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0) {
+    self->screencopyVersion_ = std::min(version, 3u);
+    self->screencopy_ = static_cast<zwlr_screencopy_manager_v1*>(
+        bind(&zwlr_screencopy_manager_v1_interface, 3));
+  } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
+    self->pointerManager_ = static_cast<zwlr_virtual_pointer_manager_v1*>(
+        bind(&zwlr_virtual_pointer_manager_v1_interface, 2));
+  }
+}
+
+void WaylandClient::OnGlobalRemove(void* data, wl_registry*, std::uint32_t name) {
+  auto* self = static_cast<WaylandClient*>(data);
+  for (auto it = self->outputs_.begin(); it != self->outputs_.end(); ++it)
+    if ((*it)->name == name) {
+      self->outputs_.erase(it);
+      self->RebuildLayout();
+      return;
+    }
+}
+
+void WaylandClient::AddOutput(std::uint32_t name, std::uint32_t version) {
+  auto output = std::make_unique<Output>();
+  output->client = this;
+  output->name = name;
+  output->output = static_cast<wl_output*>(
+      wl_registry_bind(registry_, name, &wl_output_interface, std::min(version, 3u)));
+  wl_output_add_listener(output->output, &kOutputListener, output.get());
+  WatchOutput(*output);
+  outputs_.push_back(std::move(output));
+}
+
+void WaylandClient::WatchOutput(Output& output) {
+  if (!xdgOutputs_ || output.xdg) return;
+  output.xdg = zxdg_output_manager_v1_get_xdg_output(xdgOutputs_, output.output);
+  zxdg_output_v1_add_listener(output.xdg, &kXdgOutputListener, &output);
+}
+
+void WaylandClient::RebuildLayout() {
+  std::vector<OutputGeometry> geometries;
+  placed_.clear();
+  for (auto& output : outputs_)
+    if (ScreenLayout::HasSize(output->current)) {
+      geometries.push_back(output->current);
+      placed_.push_back(output.get());
+    }
+  layout_ = ScreenLayout(geometries);
+  ++layoutGeneration_;
+}
+
+std::unique_ptr<WaylandClient> WaylandClient::Connect() {
+  std::unique_ptr<WaylandClient> client(new WaylandClient);
+  client->display_ = wl_display_connect(nullptr);
+  if (!client->display_) return nullptr;
+  static const wl_registry_listener listener = {&OnGlobal, &OnGlobalRemove};
+  client->registry_ = wl_display_get_registry(client->display_);
+  wl_registry_add_listener(client->registry_, &listener, client.get());
+  // The globals, then what the outputs say about themselves.
+  if (wl_display_roundtrip(client->display_) < 0 || wl_display_roundtrip(client->display_) < 0)
+    return nullptr;
+  return client;
+}
+
+WaylandClient::~WaylandClient() {
+  outputs_.clear();
+  if (pointerManager_) zwlr_virtual_pointer_manager_v1_destroy(pointerManager_);
+  if (screencopy_) zwlr_screencopy_manager_v1_destroy(screencopy_);
+  if (xdgOutputs_) zxdg_output_manager_v1_destroy(xdgOutputs_);
+  if (seat_) wl_seat_destroy(seat_);
+  if (shm_) wl_shm_destroy(shm_);
+  if (registry_) wl_registry_destroy(registry_);
+  if (display_) wl_display_disconnect(display_);
+}
+
+std::vector<std::string> WaylandClient::Missing() const {
+  std::vector<std::string> missing;
+  if (!screencopy_) missing.push_back(zwlr_screencopy_manager_v1_interface.name);
+  if (!pointerManager_) missing.push_back(zwlr_virtual_pointer_manager_v1_interface.name);
+  if (!xdgOutputs_) missing.push_back(zxdg_output_manager_v1_interface.name);
+  if (!shm_) missing.push_back(wl_shm_interface.name);
+  return missing;
+}
+
+bool WaylandClient::TakeEvents() {
+  if (wl_display_dispatch_pending(display_) < 0) return false;
+  while (wl_display_prepare_read(display_) != 0)
+    if (wl_display_dispatch_pending(display_) < 0) return false;
+  pollfd p{wl_display_get_fd(display_), POLLIN, 0};
+  if (poll(&p, 1, 0) > 0) {
+    if (wl_display_read_events(display_) < 0) return false;
+  } else {
+    wl_display_cancel_read(display_);
+  }
+  return wl_display_dispatch_pending(display_) >= 0 && Flush();
+}
+
+bool WaylandClient::Flush() {
+  return wl_display_flush(display_) >= 0 || errno == EAGAIN;
+}
+
+bool WaylandClient::WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (wl_display_dispatch_pending(display_) < 0) return false;
+    if (done()) return true;
+    if (wl_display_prepare_read(display_) != 0) continue;
+    if (!Flush()) {
+      wl_display_cancel_read(display_);
+      return false;
+    }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd p{wl_display_get_fd(display_), POLLIN, 0};
+    const int ready = left > 0 ? poll(&p, 1, int(left) + 1) : 0;
+    if (ready <= 0) {
+      wl_display_cancel_read(display_);
+      if (ready < 0 && errno == EINTR) continue;
+      return false;
+    }
+    if (wl_display_read_events(display_) < 0) return false;
+  }
+}
+
+int WaylandClient::Error() const { return wl_display_get_error(display_); }
+
+int WaylandClient::Fd() const { return wl_display_get_fd(display_); }
+
+wl_output* WaylandClient::OutputOf(int layoutIndex) const {
+  return placed_.at(static_cast<std::size_t>(layoutIndex))->output;
+}
+
+int WaylandClient::TransformOf(int layoutIndex) const {
+  return placed_.at(static_cast<std::size_t>(layoutIndex))->currentTransform;
+}
+
+double WaylandClient::FramePeriodMs(int layoutIndex) const {
+  const std::int32_t mhz = placed_.at(static_cast<std::size_t>(layoutIndex))->refreshMhz;
+  return mhz > 0 ? 1e6 / mhz : 1000.0 / 60;
+}

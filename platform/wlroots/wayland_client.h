@@ -1,0 +1,88 @@
+#pragma once
+// A connection to a Wayland compositor with the globals the wlroots
+// desktop needs, and its outputs with their place in the layout.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/wlroots/screen_layout.h"
+
+struct wl_display;
+struct wl_registry;
+struct wl_shm;
+struct wl_seat;
+struct wl_output;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
+struct zwlr_screencopy_manager_v1;
+struct zwlr_virtual_pointer_manager_v1;
+
+class WaylandClient {
+ public:
+  // Null when no compositor answers at $WAYLAND_DISPLAY.
+  static std::unique_ptr<WaylandClient> Connect();
+  ~WaylandClient();
+  WaylandClient(const WaylandClient&) = delete;
+  WaylandClient& operator=(const WaylandClient&) = delete;
+
+  // The protocols the desktop needs that this compositor lacks.
+  std::vector<std::string> Missing() const;
+
+  // Handles whatever has arrived, without waiting. False once the
+  // connection is broken.
+  bool TakeEvents();
+  // Sends what is queued and handles events until `done` holds; false when
+  // timeoutMs pass first or the connection breaks.
+  bool WaitFor(const std::function<bool()>& done, int timeoutMs);
+  // Sends what is queued; false once the connection is broken.
+  bool Flush();
+  // 0 while usable, else the errno the connection broke with (EPROTO for
+  // a protocol error).
+  int Error() const;
+  int Fd() const;
+
+  // The outputs as last reported; rebuilt when one changes.
+  const ScreenLayout& Layout() const { return layout_; }
+  // Bumped whenever Layout() changes.
+  std::uint64_t LayoutGeneration() const { return layoutGeneration_; }
+  wl_output* OutputOf(int layoutIndex) const;
+  // How the output turns or mirrors the picture (enum wl_output_transform).
+  int TransformOf(int layoutIndex) const;
+  // The output's refresh interval in ms (60 Hz when it does not say).
+  double FramePeriodMs(int layoutIndex) const;
+
+  wl_display* display() const { return display_; }
+  wl_shm* shm() const { return shm_; }
+  zwlr_screencopy_manager_v1* screencopy() const { return screencopy_; }
+  std::uint32_t screencopyVersion() const { return screencopyVersion_; }
+  zwlr_virtual_pointer_manager_v1* pointerManager() const { return pointerManager_; }
+  wl_seat* seat() const { return seat_; }
+
+  struct Output;
+
+ private:
+  WaylandClient() = default;
+  static void OnGlobal(void* data, wl_registry* registry, std::uint32_t name,
+                       const char* interface, std::uint32_t version);
+  static void OnGlobalRemove(void* data, wl_registry* registry, std::uint32_t name);
+  void AddOutput(std::uint32_t name, std::uint32_t version);
+  void WatchOutput(Output& output);
+  void RebuildLayout();
+
+  wl_display* display_ = nullptr;
+  wl_registry* registry_ = nullptr;
+  wl_shm* shm_ = nullptr;
+  wl_seat* seat_ = nullptr;
+  zxdg_output_manager_v1* xdgOutputs_ = nullptr;
+  std::uint32_t xdgOutputsVersion_ = 0;
+  zwlr_screencopy_manager_v1* screencopy_ = nullptr;
+  std::uint32_t screencopyVersion_ = 0;
+  zwlr_virtual_pointer_manager_v1* pointerManager_ = nullptr;
+  std::vector<std::unique_ptr<Output>> outputs_;
+  // Parallel to layout_.Outputs().
+  std::vector<Output*> placed_;
+  ScreenLayout layout_;
+  std::uint64_t layoutGeneration_ = 0;
+};

@@ -1,0 +1,98 @@
+// The screen space over outputs of different positions and scales: every
+// pixel belongs to one output, round-trips through the layout's logical
+// units, and no two outputs share a pixel.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "platform/wlroots/screen_layout.h"
+
+namespace {
+
+OutputGeometry Output(int x, int y, int logicalW, int logicalH, double scale) {
+  return {x, y, logicalW, logicalH, int(std::lround(logicalW * scale)),
+          int(std::lround(logicalH * scale))};
+}
+
+// Small outputs, so that every pixel can be visited.
+const std::vector<std::vector<OutputGeometry>> kLayouts = {
+    {Output(0, 0, 40, 30, 1)},
+    {Output(0, 0, 40, 30, 1.5)},
+    {Output(0, 0, 40, 30, 2)},
+    {Output(0, 0, 40, 30, 1), Output(40, 0, 40, 30, 1.5)},
+    {Output(0, 0, 40, 30, 2), Output(40, 10, 60, 20, 1), Output(-30, -20, 30, 20, 1.5)},
+    {Output(0, 0, 40, 30, 1.25), Output(0, 30, 40, 32, 2)},
+};
+
+class EveryLayout : public testing::TestWithParam<std::vector<OutputGeometry>> {};
+
+TEST_P(EveryLayout, EveryPixelIsOnOneOutputAndRoundTrips) {
+  const ScreenLayout layout(GetParam());
+  const auto& outputs = layout.Outputs();
+  ASSERT_EQ(outputs.size(), GetParam().size());
+  const LogicalBox extent = layout.Extent();
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const PlacedOutput& o = outputs[i];
+    for (std::int64_t y = o.top; y < o.top + o.geometry.pixelHeight; ++y)
+      for (std::int64_t x = o.left; x < o.left + o.geometry.pixelWidth; ++x) {
+        for (std::size_t j = 0; j < outputs.size(); ++j)
+          ASSERT_TRUE(i == j || !outputs[j].Holds(x, y)) << "outputs " << i << " and " << j << " share " << x << "," << y;
+        ASSERT_EQ(layout.OutputAt(x, y), int(i));
+        const LogicalPoint p = layout.ToLogical(int(i), x, y);
+        ASSERT_GE(p.x, extent.x);
+        ASSERT_LT(p.x, extent.x + extent.width);
+        ASSERT_GE(p.y, extent.y);
+        ASSERT_LT(p.y, extent.y + extent.height);
+        const auto back = layout.FromLogical(p.x, p.y);
+        ASSERT_TRUE(back);
+        ASSERT_EQ(back->x, x);
+        ASSERT_EQ(back->y, y);
+      }
+  }
+}
+
+// XWayland reports whole logical units: each is the pixel its top-left
+// corner falls in.
+TEST_P(EveryLayout, WholeLogicalPointsLandOnThePixelAtTheirCorner) {
+  const ScreenLayout layout(GetParam());
+  for (const PlacedOutput& o : layout.Outputs()) {
+    const OutputGeometry& g = o.geometry;
+    for (int ly = g.logicalY; ly < g.logicalY + g.logicalHeight; ++ly)
+      for (int lx = g.logicalX; lx < g.logicalX + g.logicalWidth; ++lx) {
+        const auto p = layout.FromLogical(lx, ly);
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->x, o.left + std::int64_t(std::floor((lx - g.logicalX) * o.scaleX + 1e-9)));
+        EXPECT_EQ(p->y, o.top + std::int64_t(std::floor((ly - g.logicalY) * o.scaleY + 1e-9)));
+      }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, EveryLayout, testing::ValuesIn(kLayouts),
+                         [](const auto& info) { return "layout" + std::to_string(info.index); });
+
+TEST(ScreenLayout, OneScaleIsTheDesktopInPixels) {
+  const ScreenLayout layout({Output(0, 0, 1280, 720, 1.5), Output(1280, 0, 1280, 720, 1.5)});
+  EXPECT_EQ(layout.Outputs()[1].left, 1280 * 3 / 2);
+  EXPECT_EQ(layout.Outputs()[1].top, 0);
+}
+
+TEST(ScreenLayout, MixedScalesPlaceOutputsAtTheLargestScale) {
+  const ScreenLayout layout({Output(0, 0, 1280, 720, 1), Output(1280, 0, 1280, 720, 1.5)});
+  EXPECT_EQ(layout.Outputs()[0].left, 0);
+  EXPECT_EQ(layout.Outputs()[1].left, 1280 * 3 / 2);
+  // What lies between them is on no output.
+  EXPECT_EQ(layout.OutputAt(1280, 0), -1);
+  EXPECT_EQ(layout.OutputAt(1919, 0), -1);
+  const LogicalBox extent = layout.Extent();
+  EXPECT_EQ(extent.width, 2560);
+  EXPECT_EQ(extent.height, 720);
+}
+
+TEST(ScreenLayout, OutputsWithoutASizeAreLeftOut) {
+  const ScreenLayout layout({Output(0, 0, 40, 30, 1), OutputGeometry{}});
+  EXPECT_EQ(layout.Outputs().size(), 1u);
+  EXPECT_FALSE(layout.FromLogical(-1, 0));
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// A native Wayland stand-in for the application being watched: a window of
+// solid-colour rectangles that logs every button press in its own logical
+// coordinates. Run it with QT_QPA_PLATFORM=wayland.
+// Usage: wayland_click_target LOGFILE WIDTH HEIGHT X Y W H RRGGBB [X Y W H RRGGBB ...]
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRasterWindow>
+#include <cstdio>
+#include <vector>
+
+namespace {
+struct Patch {
+  QRectF rect;
+  QColor colour;
+};
+
+// A plain window, not a widget: widgets round pointer positions to whole
+// units, which at scale 1.5 would hide which physical pixel was clicked.
+class Target : public QRasterWindow {
+ public:
+  Target(FILE* log, std::vector<Patch> patches) : log_(log), patches_(std::move(patches)) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(QRect(QPoint(), size()), QColor(0x80, 0x80, 0x80));
+    for (const Patch& p : patches_) painter.fillRect(p.rect, p.colour);
+    if (!ready_) {
+      ready_ = true;
+      std::fprintf(log_, "ready\n");
+      std::fflush(log_);
+    }
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    const QPointF at = event->position();
+    QString colour = QStringLiteral("none");
+    for (const Patch& p : patches_)
+      if (p.rect.contains(at)) colour = p.colour.name().mid(1);
+    std::fprintf(log_, "click %.3f %.3f %s button %d\n", at.x(), at.y(), qPrintable(colour),
+                 int(event->button()));
+    std::fflush(log_);
+  }
+
+ private:
+  FILE* log_;
+  std::vector<Patch> patches_;
+  bool ready_ = false;
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 9 || (argc - 4) % 5 != 0) {
+    std::fprintf(stderr, "usage: %s LOGFILE WIDTH HEIGHT X Y W H RRGGBB ...\n", argv[0]);
+    return 2;
+  }
+  QGuiApplication app(argc, argv);
+  // The compositor's app_id, for window rules.
+  QGuiApplication::setDesktopFileName(QStringLiteral("wayland_click_target"));
+  FILE* log = std::fopen(argv[1], "w");
+  if (!log) return 1;
+  std::vector<Patch> patches;
+  for (int i = 4; i + 4 < argc; i += 5)
+    patches.push_back({QRectF(atof(argv[i]), atof(argv[i + 1]), atof(argv[i + 2]), atof(argv[i + 3])),
+                       QColor(QStringLiteral("#") + argv[i + 4])});
+  Target target(log, std::move(patches));
+  const QSize size(atoi(argv[2]), atoi(argv[3]));
+  target.setMinimumSize(size);
+  target.setMaximumSize(size);
+  target.resize(size);
+  target.setTitle(QStringLiteral("wayland_click_target"));
+  target.show();
+  return app.exec();
+}
