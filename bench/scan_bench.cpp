@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_form.h"
 #include "bench/painted_desktop.h"
 #include "platform/x11/x11_desktop.h"
 #include "tracking/tracker.h"
@@ -63,51 +64,6 @@ void Paint(Display* d, int width, int height, const std::vector<Rect>& targets) 
 
 // ------------------------------------------------------------ the passes
 
-// Reads through the real backend; clicks are only recorded, so the screen
-// stays as painted and every pass finds the same points.
-class RecordingDesktop : public Desktop {
- public:
-  explicit RecordingDesktop(std::unique_ptr<X11Desktop> x11) : x11(std::move(x11)) {}
-  ScreenPoint GetCursorPos() override { return cursor_; }
-  std::unique_ptr<ScreenContext> GetDC() override { return x11->GetDC(); }
-  // The pointer really moves, as the check before each press asks where
-  // it is; only the button events stay in the log.
-  void SetCursorPos(std::int32_t x, std::int32_t y) override {
-    x11->SetCursorPos(x, y);
-    cursor_ = {x, y};
-  }
-  void MouseEvent(std::uint32_t flags) override {
-    if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back(cursor_);
-  }
-  void Sleep(std::uint32_t) override {}
-  // What is asked before each click costs what it costs in the program.
-  void HoldScreenLayout(bool hold) override { x11->HoldScreenLayout(hold); }
-  bool IsOnScreen(std::int32_t x, std::int32_t y) override { return x11->IsOnScreen(x, y); }
-  bool AnyMouseButtonDown() override { return x11->AnyMouseButtonDown(); }
-  bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return x11->IsOwnWindowAt(x, y); }
-
-  std::unique_ptr<X11Desktop> x11;
-  std::vector<ScreenPoint> clicks;
-
- private:
-  ScreenPoint cursor_;
-};
-
-struct Text : TextControl {
-  std::string GetText() const override { return {}; }
-  void SetText(const std::string&) override {}
-};
-struct Colour : ColorEdit {
-  std::string GetText() const override { return {}; }
-  void SetText(const std::string&) override {}
-  TColor GetColor() const override { return color; }
-  void SetColor(TColor c) override { color = c; }
-  TColor color = kTarget;
-};
-struct NoAlarm : TimerScheduler {
-  void Arm(std::uint32_t) override {}
-  void Disarm() override {}
-};
 
 struct Strategy {
   const char* name;
@@ -133,19 +89,14 @@ bool Same(const std::vector<ScreenPoint>& a, const std::vector<ScreenPoint>& b) 
 // strategy once `budgetS` seconds are spent (but at least three).
 Result Measure(const Strategy& s, const TRect& area, Colorref colour, int passes, int warmUp,
                double budgetS) {
-  RecordingDesktop desktop(X11Desktop::Open(nullptr, s.options));
-  if (!desktop.x11) {
+  std::unique_ptr<X11Desktop> x11 = X11Desktop::Open(nullptr, s.options);
+  if (!x11) {
     std::fprintf(stderr, "cannot open the display\n");
     std::exit(1);
   }
-  Text text;
-  Colour edit5;
-  edit5.color = colour;
-  NoAlarm alarm;
-  TTimer timer(alarm, [] {});
-  Tracker tracker(desktop, {text, text, text, text, edit5, text, text, timer});
-  tracker.TrackingArea = area;
-  tracker.ScreenDC = desktop.GetDC();
+  RecordingDesktop desktop(*x11, /*sendButtons=*/false);
+  BenchForm form(desktop, colour, area);
+  Tracker& tracker = form.tracker;
   Result result;
   std::vector<double> times;
   times.reserve(std::size_t(passes));
@@ -170,7 +121,7 @@ Result Measure(const Strategy& s, const TRect& area, Colorref colour, int passes
   std::sort(times.begin(), times.end());
   result.medianMs = times[times.size() / 2];
   result.passes = int(times.size());
-  result.method = s.perSample ? "GetPixel per sample" : desktop.x11->ReadMethodName();
+  result.method = s.perSample ? "GetPixel per sample" : x11->ReadMethodName();
   return result;
 }
 

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/bench_form.h"
 #include "bench/painted_desktop.h"
 #include "platform/wlroots/wlroots_desktop.h"
 
@@ -59,47 +60,6 @@ double OwnCpuSeconds() {
   return double(t.tv_sec) + t.tv_nsec / 1e9;
 }
 
-// Reads and clicks through the real backend, keeping a list of the clicks.
-class RecordingDesktop : public Desktop {
- public:
-  explicit RecordingDesktop(Desktop& real) : real_(real) {}
-  ScreenPoint GetCursorPos() override { return real_.GetCursorPos(); }
-  std::unique_ptr<ScreenContext> GetDC() override { return real_.GetDC(); }
-  void SetCursorPos(std::int32_t x, std::int32_t y) override {
-    cursor_ = {x, y};
-    real_.SetCursorPos(x, y);
-  }
-  void MouseEvent(std::uint32_t flags) override {
-    if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back(cursor_);
-    real_.MouseEvent(flags);
-  }
-  void Sleep(std::uint32_t ms) override { real_.Sleep(ms); }
-  bool IsOnScreen(std::int32_t x, std::int32_t y) override { return real_.IsOnScreen(x, y); }
-  bool AnyMouseButtonDown() override { return real_.AnyMouseButtonDown(); }
-  bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return real_.IsOwnWindowAt(x, y); }
-
-  std::vector<ScreenPoint> clicks;
-
- private:
-  Desktop& real_;
-  ScreenPoint cursor_;
-};
-
-struct Text : TextControl {
-  std::string GetText() const override { return {}; }
-  void SetText(const std::string&) override {}
-};
-struct Colour : ColorEdit {
-  std::string GetText() const override { return {}; }
-  void SetText(const std::string&) override {}
-  TColor GetColor() const override { return color; }
-  void SetColor(TColor c) override { color = c; }
-  TColor color = kTarget;
-};
-struct NoAlarm : TimerScheduler {
-  void Arm(std::uint32_t) override {}
-  void Disarm() override {}
-};
 
 struct Result {
   double medianMs = 0, ownCpuMs = 0, compositorCpuMs = 0;
@@ -116,15 +76,10 @@ bool Same(const std::vector<ScreenPoint>& a, const std::vector<ScreenPoint>& b) 
 
 Result Measure(Desktop& backend, const TRect& area, Colorref colour, bool perSample, int passes,
                int warmUp, long compositorPid) {
-  RecordingDesktop desktop(backend);
-  Text text;
-  Colour edit5;
-  edit5.color = colour;
-  NoAlarm alarm;
-  TTimer timer(alarm, [] {});
-  Tracker tracker(desktop, {text, text, text, text, edit5, text, text, timer});
-  tracker.TrackingArea = area;
-  tracker.ScreenDC = desktop.GetDC();
+  // Clicks really go out, so the reads after each click are timed too.
+  RecordingDesktop desktop(backend, /*sendButtons=*/true);
+  BenchForm form(desktop, colour, area);
+  Tracker& tracker = form.tracker;
   Result result;
   std::vector<double> times;
   double ownCpu = 0, compositorCpu = 0;
