@@ -56,7 +56,7 @@ add_library(platform_wlroots STATIC
   platform/wlroots/virtual_pointer.cpp
   platform/wlroots/xwayland_pointer.cpp
   platform/wlroots/wlroots_desktop.cpp)
-target_link_libraries(platform_wlroots PUBLIC tracking screen_layout PRIVATE wayland_protocols X11::X11)
+target_link_libraries(platform_wlroots PUBLIC tracking screen_layout PRIVATE platform_x11 wayland_protocols X11::X11)
 
 # The one place that picks the backend at start.
 add_library(platform_select STATIC platform/select_desktop.cpp)

@@ -156,10 +156,9 @@ WlrootsDesktop::~WlrootsDesktop() = default;
 // corner lands on every third pixel but one.
 ScreenPoint WlrootsDesktop::GetCursorPos() {
   state_->Usable();
-  const auto pointer = state_->xPointer->Query();
-  if (!pointer || !state_->client) return {};
-  if (const auto point = state_->client->Layout().FromLogical(pointer->x, pointer->y))
-    return *point;
+  if (!state_->client) return {};
+  const ScreenPoint pointer = state_->xPointer->Position();
+  if (const auto point = state_->client->Layout().FromLogical(pointer.x, pointer.y)) return *point;
   return {};
 }
 
@@ -217,8 +216,7 @@ bool WlrootsDesktop::IsOnScreen(std::int32_t x, std::int32_t y) {
 // window (ours included) or a press on one holds it; over a native Wayland
 // window X hears of no press, and this says false.
 bool WlrootsDesktop::AnyMouseButtonDown() {
-  const auto pointer = state_->xPointer->Query();
-  return pointer && pointer->anyButton;
+  return state_->xPointer->AnyButtonDown();
 }
 
 // Our window is an X window: the topmost X window there is compared with

@@ -5,30 +5,26 @@
 // it (as when the user drags from one of our buttons).
 #include <functional>
 #include <memory>
-#include <optional>
 
-struct _XDisplay;
+#include "platform/x11/x11_desktop.h"
 
 class XWaylandPointer {
  public:
   // Null when there is no X display ($DISPLAY). XWayland goes when the
   // compositor goes: onConnectionLost runs then, and must not return.
   static std::unique_ptr<XWaylandPointer> Open(std::function<void()> onConnectionLost);
-  ~XWaylandPointer();
-  XWaylandPointer(const XWaylandPointer&) = delete;
-  XWaylandPointer& operator=(const XWaylandPointer&) = delete;
 
-  struct State {
-    int x = 0, y = 0;       // logical units of the layout
-    bool anyButton = false; // as XWayland last saw the buttons
-  };
-  std::optional<State> Query();
+  // In logical units of the layout.
+  ScreenPoint Position() { return x11_->GetCursorPos(); }
+  // As XWayland last saw the buttons.
+  bool AnyButtonDown() { return x11_->AnyMouseButtonDown(); }
   // Whether the topmost X window at the logical point belongs to this
   // process. Native Wayland windows are unknown to X: one lying over ours
   // is not seen.
-  bool OwnWindowAt(int x, int y);
+  bool OwnWindowAt(int x, int y) { return x11_->IsOwnWindowAt(x, y); }
 
  private:
-  explicit XWaylandPointer(_XDisplay* display) : display_(display) {}
-  _XDisplay* display_;
+  explicit XWaylandPointer(std::unique_ptr<X11Desktop> x11) : x11_(std::move(x11)) {}
+  // Its queries are the X11 desktop's own; it reads and clicks nothing.
+  std::unique_ptr<X11Desktop> x11_;
 };
