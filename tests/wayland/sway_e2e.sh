@@ -15,6 +15,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/lib/swaysession.sh"
 work=$(mktemp -d)
 chmod 755 "$work"
+# The session's user may not reach the build folder: it runs copies.
+cp "$app" "$target" "$driver" "$work/" || exit 1
+app=$work/$(basename "$app") target=$work/$(basename "$target") driver=$work/$(basename "$driver")
 trap 'exec 3>&-; stop_started; rm -rf "$work" "${SWAY_RUNTIME:-}" "${SWAY_CURSORS:-}"' EXIT
 
 fail() {
