@@ -98,8 +98,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${COLORCLICKER_HOMEPAGE})
 # The libraries come from the binary; the X11 platform plugin that Qt loads
-# at run time does not show there, so it is named.
+# at run time does not show there, so it is named, and so is a font of
+# Tahoma's width: with DejaVu Sans alone the fixed layout's texts run into
+# each other.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
