@@ -59,7 +59,6 @@ struct WlrootsDesktop::State {
     if (onLost) onLost();
     return false;
   }
-
 };
 
 namespace {
