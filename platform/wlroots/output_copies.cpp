@@ -41,7 +41,6 @@ AlignedSpan Align(std::int64_t p0, std::int64_t p1, double scale, std::int32_t l
   return {first, end, pixel(first), pixel(end)};
 }
 
-
 // Where pixel (x, y) of an output as shown, w x h, lies in the copy of
 // the whole output, which the compositor hands out as the output scans it
 // out: turned or mirrored by the output's transform.

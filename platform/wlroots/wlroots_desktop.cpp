@@ -9,30 +9,12 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/index_span.h"
 #include "platform/wlroots/output_copies.h"
 #include "platform/wlroots/screen_layout.h"
 #include "platform/wlroots/virtual_pointer.h"
 #include "platform/wlroots/wayland_client.h"
 #include "platform/wlroots/xwayland_pointer.h"
-
-namespace {
-
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-
-// The indices i in [0, n) with lo <= start + i * step < hi, as [first, end).
-struct Span {
-  std::int64_t first = 0, end = 0;
-  bool empty() const { return first >= end; }
-};
-Span IndexSpan(std::int64_t start, std::int64_t step, std::int64_t n, std::int64_t lo,
-               std::int64_t hi) {
-  const std::int64_t first = std::max<std::int64_t>(0, CeilDiv(lo - start, step));
-  const std::int64_t end = std::min<std::int64_t>(n, FloorDiv(hi - 1 - start, step) + 1);
-  return {first, std::max(first, end)};
-}
-
-}  // namespace
 
 struct WlrootsDesktop::State {
   std::unique_ptr<WaylandClient> client;
@@ -98,14 +80,14 @@ class WlrootsScreenContext final : public ScreenContext {
     const std::size_t outputs = s_->client->Layout().Outputs().size();
     for (std::size_t i = 0; i < outputs && s_->client->LayoutGeneration() == generation; ++i) {
       const PlacedOutput o = s_->client->Layout().Outputs()[i];
-      const Span rows = IndexSpan(g.top, g.rowStep, g.rows, o.top, o.top + o.geometry.pixelHeight);
+      const IndexSpan rows(g.top, g.rowStep, g.rows, o.top, o.top + o.geometry.pixelHeight);
       if (rows.empty()) continue;
       auto runsOf = [&](std::int64_t sample) {
         return IndexSpan(g.X(0, sample), g.runStep, g.runs, o.left, o.left + o.geometry.pixelWidth);
       };
       std::int64_t x0 = o.left + o.geometry.pixelWidth, x1 = o.left;
       for (std::int64_t sample = 0; sample < g.samples; ++sample) {
-        const Span on = runsOf(sample);
+        const IndexSpan on = runsOf(sample);
         if (on.empty()) continue;
         x0 = std::min(x0, g.X(on.first, sample));
         x1 = std::max(x1, g.X(on.end - 1, sample) + 1);
@@ -117,7 +99,7 @@ class WlrootsScreenContext final : public ScreenContext {
       if (!capture) continue;
       for (std::int64_t row = rows.first; row < rows.end; ++row)
         for (std::int64_t sample = 0; sample < g.samples; ++sample) {
-          const Span on = runsOf(sample);
+          const IndexSpan on = runsOf(sample);
           Colorref* line = out + (row * g.samples + sample) * g.runs;
           for (std::int64_t run = on.first; run < on.end; ++run)
             line[run] = capture->Shown(g.X(run, sample) - o.left, g.Y(row) - o.top);

@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/index_span.h"
+
 namespace {
 
 // Xlib's default handler ends the process; a failed request must only fail.
@@ -121,23 +123,6 @@ void ConvertRow(const XImage* image, const PixelFormat& format, std::int64_t x, 
     out[i] = format.FromPixel(XGetPixel(writable, int(x + i * step), int(y)));
 }
 
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-
-// The indices i in [0, n) with lo <= start + i * step < hi, as [first, end).
-struct Span {
-  std::int64_t first = 0, end = 0;
-  bool empty() const { return first >= end; }
-  std::int64_t size() const { return end - first; }
-};
-Span IndexSpan(std::int64_t start, std::int64_t step, std::int64_t n, std::int64_t lo,
-               std::int64_t hi) {
-  const std::int64_t first = std::max<std::int64_t>(0, CeilDiv(lo - start, step));
-  const std::int64_t end = std::min<std::int64_t>(n, FloorDiv(hi - 1 - start, step) + 1);
-  return {first, std::max(first, end)};
-}
-// Beyond any coordinate, yet far from overflowing in IndexSpan.
-constexpr std::int64_t kFar = std::int64_t{1} << 40;
 
 // A shared-memory image kept for reuse; reshaped in place for every read.
 class ShmImage {
@@ -321,18 +306,18 @@ class X11ScreenContext final : public ScreenContext {
   // CLR_INVALID. False when the server refused the read.
   bool ReadOnScreenPart(const SampleGrid& g, Colorref* out) {
     const std::int64_t width = c_->screenWidth, height = c_->screenHeight;
-    const Span rows = IndexSpan(g.top, g.rowStep, g.rows, 0, height);
+    const IndexSpan rows(g.top, g.rowStep, g.rows, 0, height);
     // For each sample index, the runs whose sample of that index lies on
     // the screen: usually all of them.
     auto runsOf = [&](std::int64_t sample) {
       return IndexSpan(g.X(0, sample), g.runStep, g.runs, 0, width);
     };
-    Span runs{g.runs, 0};
+    IndexSpan runs(g.runs, 0);
     std::int64_t x0 = width, x1 = 0, sampled = 0;
     for (std::int64_t sample = 0; sample < g.samples; ++sample) {
-      const Span on = runsOf(sample);
+      const IndexSpan on = runsOf(sample);
       if (on.empty()) continue;
-      runs = {std::min(runs.first, on.first), std::max(runs.end, on.end)};
+      runs = IndexSpan(std::min(runs.first, on.first), std::max(runs.end, on.end));
       x0 = std::min(x0, g.X(on.first, sample));
       x1 = std::max(x1, g.X(on.end - 1, sample) + 1);
       sampled += on.size() * rows.size();
@@ -352,7 +337,7 @@ class X11ScreenContext final : public ScreenContext {
       if (!PrepareSampling(int(packedWidth), int(rows.size()))) return false;
       const double ty = double(y0) + 0.5 - g.rowStep * 0.5;
       for (std::int64_t sample = 0; sample < g.samples; ++sample) {
-        const Span on = runsOf(sample);
+        const IndexSpan on = runsOf(sample);
         if (on.empty()) continue;
         const double tx = double(g.X(on.first, sample)) + 0.5 - g.runStep * 0.5;
         XTransform transform = {{{XDoubleToFixed(g.runStep), 0, XDoubleToFixed(tx)},
@@ -372,7 +357,7 @@ class X11ScreenContext final : public ScreenContext {
       } else {
         for (std::int64_t row = rows.first; row < rows.end; ++row)
           for (std::int64_t sample = 0; sample < g.samples; ++sample) {
-            const Span on = runsOf(sample);
+            const IndexSpan on = runsOf(sample);
             ConvertRow(image, c_->format, sample * runs.size() + on.first - runs.first,
                        row - rows.first, on.size(), 1,
                        out + (row * g.samples + sample) * g.runs + on.first);
@@ -384,7 +369,7 @@ class X11ScreenContext final : public ScreenContext {
       if (!image) return false;
       for (std::int64_t row = rows.first; row < rows.end; ++row)
         for (std::int64_t sample = 0; sample < g.samples; ++sample) {
-          const Span on = runsOf(sample);
+          const IndexSpan on = runsOf(sample);
           ConvertRow(image, c_->format, g.X(on.first, sample) - x0, g.Y(row) - y0, on.size(),
                      g.runStep, out + (row * g.samples + sample) * g.runs + on.first);
         }
