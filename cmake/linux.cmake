@@ -1,12 +1,12 @@
 find_package(X11 REQUIRED)
-find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test DBus)
 set(CMAKE_AUTOMOC ON)
 
 if(NOT X11_XTest_FOUND OR NOT X11_Xext_FOUND OR NOT X11_Xrender_FOUND)
   message(FATAL_ERROR "libxtst-dev, libxext-dev and libxrender-dev are needed")
 endif()
 
-add_library(platform_x11 STATIC platform/x11/x11_desktop.cpp)
+add_library(platform_x11 STATIC platform/x11/x11_desktop.cpp platform/x11/xwayland_pointer.cpp)
 target_link_libraries(platform_x11 PUBLIC tracking PRIVATE X11::X11 X11::Xtst X11::Xext X11::Xrender)
 
 # The wlroots backend: wayland-client and the protocols it speaks, turned
@@ -46,7 +46,7 @@ target_include_directories(wayland_protocols PUBLIC ${_protocol_dir})
 target_link_libraries(wayland_protocols PUBLIC PkgConfig::WAYLAND_CLIENT)
 
 # The screen-space mapping on its own: pure code, unit-tested.
-add_library(screen_layout STATIC platform/wlroots/screen_layout.cpp)
+add_library(screen_layout STATIC platform/screen_layout.cpp)
 target_link_libraries(screen_layout PUBLIC tracking)
 
 add_library(platform_wlroots STATIC
@@ -54,13 +54,22 @@ add_library(platform_wlroots STATIC
   platform/wlroots/output_capture.cpp
   platform/wlroots/output_copies.cpp
   platform/wlroots/virtual_pointer.cpp
-  platform/wlroots/xwayland_pointer.cpp
   platform/wlroots/wlroots_desktop.cpp)
-target_link_libraries(platform_wlroots PUBLIC tracking screen_layout PRIVATE platform_x11 wayland_protocols X11::X11)
+target_link_libraries(platform_wlroots PUBLIC tracking screen_layout PRIVATE platform_x11 wayland_protocols)
+
+# The desktop portal backend (GNOME, KDE Plasma): D-Bus through Qt, the
+# screen through libpipewire.
+pkg_check_modules(PIPEWIRE REQUIRED IMPORTED_TARGET libpipewire-0.3)
+add_library(platform_portal STATIC
+  platform/portal/pipewire_streams.cpp
+  platform/portal/portal_session.cpp
+  platform/portal/portal_desktop.cpp)
+target_link_libraries(platform_portal PUBLIC tracking screen_layout Qt6::DBus
+  PRIVATE platform_x11 PkgConfig::PIPEWIRE)
 
 # The one place that picks the backend at start.
 add_library(platform_select STATIC platform/select_desktop.cpp)
-target_link_libraries(platform_select PUBLIC tracking PRIVATE platform_x11 platform_wlroots)
+target_link_libraries(platform_select PUBLIC tracking PRIVATE platform_x11 platform_wlroots platform_portal)
 
 add_library(ui_qt STATIC ui/qt/tform1.cpp ui/qt/qt_controls.cpp)
 target_link_libraries(ui_qt PUBLIC tracking Qt6::Widgets)

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/portal/portal_desktop.h"
 #include "platform/wlroots/wlroots_desktop.h"
 #include "platform/x11/x11_desktop.h"
 
@@ -62,8 +63,20 @@ DesktopChoice SelectDesktop(std::function<void()> onCompositorLost) {
     why = "нет XWayland, через который программа узнаёт положение указателя";
   }
 
-  // 3. Here the desktop portal (ScreenCast with RemoteDesktop) will serve
-  //    GNOME and KDE Plasma.
+  // 3. GNOME, KDE Plasma...: the desktop portal, with the user's consent.
+  PortalDesktop::Opening portal = PortalDesktop::Open(onCompositorLost);
+  if (portal.desktop) {
+    DesktopChoice choice;
+    PortalDesktop* desktop = portal.desktop.get();
+    choice.takeEvents = [desktop] { desktop->TakeEvents(); };
+    choice.begin = [desktop](std::function<void(const std::string&)> tellUser) {
+      desktop->Begin(std::move(tellUser));
+    };
+    choice.desktop = std::move(portal.desktop);
+    choice.name = "screen: portal ScreenCast (PipeWire), pointer: portal RemoteDesktop";
+    return choice;
+  }
+  why += "; " + portal.why;
 
   // 4. Last, XWayland: X11 windows only.
   return OpenX11(why);

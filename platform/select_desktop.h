@@ -18,6 +18,9 @@ struct DesktopChoice {
   // To be called now and then from the event loop while the program runs;
   // empty when the choice needs nothing of the kind.
   std::function<void()> takeEvents;
+  // To be called once the application and its event loop exist, with what
+  // shows the user a message; empty when the choice needs nothing then.
+  std::function<void(std::function<void(const std::string&)> tellUser)> begin;
 };
 
 // onCompositorLost runs when a Wayland compositor the choice depends on

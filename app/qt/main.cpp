@@ -85,6 +85,11 @@ int main(int, char** argv) {
     TForm1 form(*choice.desktop, [&app](const Exception& error) { app->ShowException(error); });
     Form1 = &form;
     form.show();
+    if (choice.begin)
+      choice.begin([&app](const std::string& message) {
+        std::fprintf(stderr, "colorclicker: %s\n", message.c_str());
+        QMessageBox::warning(app->activeWindow(), app->applicationName(), QString::fromStdString(message));
+      });
     if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>())
       windowConnection = x11->connection();
     inEventLoop = true;

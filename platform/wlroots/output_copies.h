@@ -7,17 +7,10 @@
 #include <vector>
 
 #include "platform/desktop.h"
+#include "platform/output_reads.h"
 #include "platform/wlroots/output_capture.h"
 
 class WaylandClient;
-
-// A rectangle of an output's pixels, output-local.
-struct PixelRect {
-  std::int64_t left = 0, top = 0, right = 0, bottom = 0;
-  bool Covers(const PixelRect& r) const {
-    return left <= r.left && top <= r.top && right >= r.right && bottom >= r.bottom;
-  }
-};
 
 // One output's latest copy.
 struct OutputCopy {

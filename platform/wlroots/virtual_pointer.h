@@ -3,7 +3,7 @@
 // for each click can lose that click while the seat takes it in.
 #include <cstdint>
 
-#include "platform/wlroots/screen_layout.h"
+#include "platform/screen_layout.h"
 
 class WaylandClient;
 struct zwlr_virtual_pointer_v1;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wlroots/screen_layout.h"
+#include "platform/screen_layout.h"
 
 struct wl_display;
 struct wl_registry;

@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <thread>
 
-#include "platform/index_span.h"
+#include "platform/output_reads.h"
 #include "platform/wlroots/output_copies.h"
-#include "platform/wlroots/screen_layout.h"
+#include "platform/screen_layout.h"
 #include "platform/wlroots/virtual_pointer.h"
 #include "platform/wlroots/wayland_client.h"
-#include "platform/wlroots/xwayland_pointer.h"
+#include "platform/x11/xwayland_pointer.h"
 
 struct WlrootsDesktop::State {
   std::unique_ptr<WaylandClient> client;
@@ -74,37 +74,19 @@ class WlrootsScreenContext final : public ScreenContext {
       ScreenContext::ReadGrid(g, out);
       return;
     }
-    std::fill(out, out + g.Count(), CLR_INVALID);
-    if (!s_->Usable()) return;
-    const std::uint64_t generation = s_->client->LayoutGeneration();
-    const std::size_t outputs = s_->client->Layout().Outputs().size();
-    for (std::size_t i = 0; i < outputs && s_->client->LayoutGeneration() == generation; ++i) {
-      const PlacedOutput o = s_->client->Layout().Outputs()[i];
-      const IndexSpan rows(g.top, g.rowStep, g.rows, o.top, o.top + o.geometry.pixelHeight);
-      if (rows.empty()) continue;
-      auto runsOf = [&](std::int64_t sample) {
-        return IndexSpan(g.X(0, sample), g.runStep, g.runs, o.left, o.left + o.geometry.pixelWidth);
-      };
-      std::int64_t x0 = o.left + o.geometry.pixelWidth, x1 = o.left;
-      for (std::int64_t sample = 0; sample < g.samples; ++sample) {
-        const IndexSpan on = runsOf(sample);
-        if (on.empty()) continue;
-        x0 = std::min(x0, g.X(on.first, sample));
-        x1 = std::max(x1, g.X(on.end - 1, sample) + 1);
-      }
-      if (x0 >= x1) continue;
-      const PixelRect need{x0 - o.left, g.Y(rows.first) - o.top, x1 - o.left,
-                           g.Y(rows.end - 1) + 1 - o.top};
-      const OutputCopy* capture = s_->copies.Get(*s_->client, int(i), need, false);
-      if (!capture) continue;
-      for (std::int64_t row = rows.first; row < rows.end; ++row)
-        for (std::int64_t sample = 0; sample < g.samples; ++sample) {
-          const IndexSpan on = runsOf(sample);
-          Colorref* line = out + (row * g.samples + sample) * g.runs;
-          for (std::int64_t run = on.first; run < on.end; ++run)
-            line[run] = capture->Shown(g.X(run, sample) - o.left, g.Y(row) - o.top);
-        }
+    if (!s_->Usable()) {
+      std::fill(out, out + g.Count(), CLR_INVALID);
+      return;
     }
+    // Taking a copy handles what the compositor sent meanwhile: outputs
+    // that changed since are not read.
+    const std::uint64_t generation = s_->client->LayoutGeneration();
+    const std::vector<PlacedOutput> outputs = s_->client->Layout().Outputs();
+    ReadGridPerOutput(outputs, g, out,
+                      [&](std::size_t i, const PixelRect& need) -> const OutputCopy* {
+                        if (s_->client->LayoutGeneration() != generation) return nullptr;
+                        return s_->copies.Get(*s_->client, int(i), need, false);
+                      });
   }
 
  private:
@@ -150,19 +132,9 @@ std::unique_ptr<ScreenContext> WlrootsDesktop::GetDC() {
 void WlrootsDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
   if (!state_->Usable()) return;
   const ScreenLayout& layout = state_->client->Layout();
-  if (layout.Outputs().empty()) return;
-  // A point between or beyond the outputs goes to the nearest pixel of
-  // the nearest output, as a cursor stops at the screen's edge.
-  int best = 0;
-  std::int64_t bestX = x, bestY = y, bestDistance = -1;
-  for (std::size_t i = 0; i < layout.Outputs().size(); ++i) {
-    const PlacedOutput& o = layout.Outputs()[i];
-    const std::int64_t cx = std::clamp<std::int64_t>(x, o.left, o.left + o.geometry.pixelWidth - 1);
-    const std::int64_t cy = std::clamp<std::int64_t>(y, o.top, o.top + o.geometry.pixelHeight - 1);
-    const std::int64_t d = std::abs(cx - x) + std::abs(cy - y);
-    if (bestDistance < 0 || d < bestDistance) best = int(i), bestX = cx, bestY = cy, bestDistance = d;
-  }
-  state_->pointer->MoveTo(layout.ToLogical(best, bestX, bestY), layout.Extent());
+  const ScreenLayout::Nearest to = layout.NearestPixel(x, y);
+  if (to.output < 0) return;
+  state_->pointer->MoveTo(layout.ToLogical(to.output, to.x, to.y), layout.Extent());
   state_->copies.InputSent();
 }
 

@@ -1,4 +1,4 @@
-#include "platform/wlroots/screen_layout.h"
+#include "platform/screen_layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -54,6 +54,19 @@ std::optional<ScreenPoint> ScreenLayout::FromLogical(double x, double y) const {
     return ScreenPoint{static_cast<std::int32_t>(o.left + px), static_cast<std::int32_t>(o.top + py)};
   }
   return std::nullopt;
+}
+
+ScreenLayout::Nearest ScreenLayout::NearestPixel(std::int64_t x, std::int64_t y) const {
+  Nearest best;
+  std::int64_t bestDistance = -1;
+  for (std::size_t i = 0; i < outputs_.size(); ++i) {
+    const PlacedOutput& o = outputs_[i];
+    const std::int64_t cx = std::clamp<std::int64_t>(x, o.left, o.left + o.geometry.pixelWidth - 1);
+    const std::int64_t cy = std::clamp<std::int64_t>(y, o.top, o.top + o.geometry.pixelHeight - 1);
+    const std::int64_t d = std::abs(cx - x) + std::abs(cy - y);
+    if (bestDistance < 0 || d < bestDistance) best = {int(i), cx, cy}, bestDistance = d;
+  }
+  return best;
 }
 
 LogicalBox ScreenLayout::Extent() const {

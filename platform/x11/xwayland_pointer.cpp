@@ -1,4 +1,4 @@
-#include "platform/wlroots/xwayland_pointer.h"
+#include "platform/x11/xwayland_pointer.h"
 
 #include <X11/Xlib.h>
 

@@ -62,6 +62,14 @@ class ScreenLayout {
   LogicalPoint ToLogical(int output, std::int64_t x, std::int64_t y) const;
   // The screen pixel under a layout point; nothing when no output has it.
   std::optional<ScreenPoint> FromLogical(double x, double y) const;
+  // The pixel nearest to (x, y) and its output: (x, y) itself when it is
+  // on one, else the nearest edge pixel of the nearest output, as a cursor
+  // stops at the screen's edge. Output -1 when there are none.
+  struct Nearest {
+    int output = -1;
+    std::int64_t x = 0, y = 0;
+  };
+  Nearest NearestPixel(std::int64_t x, std::int64_t y) const;
   // The logical box around all outputs: what an absolute pointer motion spans.
   LogicalBox Extent() const;
 

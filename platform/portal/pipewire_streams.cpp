@@ -1,0 +1,283 @@
+#include "platform/portal/pipewire_streams.h"
+
+#include <pipewire/pipewire.h>
+#include <spa/buffer/meta.h>
+#include <spa/param/video/format-utils.h>
+#include <spa/pod/builder.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+namespace {
+// Pointer metadata with room for a bitmap of up to this size; the
+// bitmap itself is never used, but a compositor may insist on sending it.
+constexpr std::uint32_t CursorMetaSize(std::uint32_t side) {
+  return sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + side * side * 4;
+}
+}  // namespace
+
+struct PipeWireStreams::State {
+  struct Stream {
+    State* owner = nullptr;
+    pw_stream* stream = nullptr;
+    spa_hook listener{};
+    spa_video_info_raw format{};
+    // Guarded by owner->mutex.
+    std::shared_ptr<StreamFrame> newest;
+    std::optional<Cursor> cursor;
+    std::uint64_t pictures = 0;
+    // Only the PipeWire thread touches it: the next picture is copied here
+    // and then swapped with the newest.
+    std::shared_ptr<StreamFrame> spare;
+  };
+
+  pw_thread_loop* loop = nullptr;
+  pw_context* context = nullptr;
+  pw_core* core = nullptr;
+  spa_hook coreListener{};
+  std::vector<std::unique_ptr<Stream>> streams;
+
+  mutable std::mutex mutex;
+  mutable std::condition_variable arrived;
+  bool broken = false;
+
+  void MarkBroken() {
+    std::lock_guard<std::mutex> lock(mutex);
+    broken = true;
+    arrived.notify_all();
+  }
+};
+
+namespace {
+using State = PipeWireStreams::State;
+
+void OnCoreError(void* data, std::uint32_t id, int, int res, const char*) {
+  if (id == PW_ID_CORE && res == -EPIPE) static_cast<State*>(data)->MarkBroken();
+}
+
+void OnStateChanged(void* data, pw_stream_state, pw_stream_state state, const char*) {
+  if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED)
+    static_cast<State::Stream*>(data)->owner->MarkBroken();
+}
+
+// Once the format is agreed on: plain memory buffers (no GPU buffers,
+// which would have to be mapped through a graphics driver), with a header
+// that marks damaged pictures and the pointer's position.
+void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
+  auto* s = static_cast<State::Stream*>(data);
+  if (!param || id != SPA_PARAM_Format) return;
+  std::uint32_t mediaType = 0, mediaSubtype = 0;
+  if (spa_format_parse(param, &mediaType, &mediaSubtype) < 0 || mediaType != SPA_MEDIA_TYPE_video ||
+      mediaSubtype != SPA_MEDIA_SUBTYPE_raw)
+    return;
+  spa_video_info_raw format{};
+  if (spa_format_video_raw_parse(param, &format) < 0) return;
+  s->format = format;
+
+  std::uint8_t storage[1024];
+  spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof(storage));
+  const spa_pod* params[3];
+  params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+      &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
+      SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd))));
+  params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+      &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
+      SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+  params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+      &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
+      SPA_PARAM_META_size,
+      SPA_POD_CHOICE_RANGE_Int(CursorMetaSize(64), CursorMetaSize(1), CursorMetaSize(256))));
+  pw_stream_update_params(s->stream, params, 3);
+}
+
+// Runs on the PipeWire thread: copies the newest picture out and gives
+// every buffer back at once.
+void OnProcess(void* data) {
+  auto* s = static_cast<State::Stream*>(data);
+  pw_buffer* newest = nullptr;
+  while (pw_buffer* next = pw_stream_dequeue_buffer(s->stream)) {
+    if (newest) pw_stream_queue_buffer(s->stream, newest);
+    newest = next;
+  }
+  if (!newest) return;
+  spa_buffer* buffer = newest->buffer;
+
+  const auto* header = static_cast<const spa_meta_header*>(
+      spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
+  const bool corrupted = header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED);
+  if (const auto* cursor = static_cast<const spa_meta_cursor*>(
+          spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
+      cursor && !corrupted) {
+    std::lock_guard<std::mutex> lock(s->owner->mutex);
+    if (spa_meta_cursor_is_valid(cursor))
+      s->cursor = PipeWireStreams::Cursor{{cursor->position.x, cursor->position.y},
+                                          std::chrono::steady_clock::now()};
+    else
+      s->cursor.reset();
+  }
+
+  const spa_video_format format = s->format.format;
+  const bool known = format == SPA_VIDEO_FORMAT_BGRx || format == SPA_VIDEO_FORMAT_BGRA ||
+                     format == SPA_VIDEO_FORMAT_RGBx || format == SPA_VIDEO_FORMAT_RGBA;
+  const std::int32_t width = std::int32_t(s->format.size.width);
+  const std::int32_t height = std::int32_t(s->format.size.height);
+  // A buffer with no bytes carries only metadata (the pointer moved).
+  if (!corrupted && known && width > 0 && height > 0 && buffer->n_datas > 0 &&
+      buffer->datas[0].data && buffer->datas[0].chunk && buffer->datas[0].chunk->size > 0 &&
+      !(buffer->datas[0].chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) {
+    const spa_data& d = buffer->datas[0];
+    const std::int64_t stride = d.chunk->stride > 0 ? d.chunk->stride : std::int64_t{width} * 4;
+    const std::int64_t offset = d.chunk->offset % std::max<std::uint32_t>(d.maxsize, 1);
+    if (stride >= std::int64_t{width} * 4 &&
+        offset + stride * (height - 1) + std::int64_t{width} * 4 <= std::int64_t{d.maxsize}) {
+      if (!s->spare) s->spare = std::make_shared<StreamFrame>();
+      StreamFrame& frame = *s->spare;
+      frame.width = width;
+      frame.height = height;
+      frame.stride = width * 4;
+      frame.redFirst = format == SPA_VIDEO_FORMAT_RGBx || format == SPA_VIDEO_FORMAT_RGBA;
+      frame.pixels.resize(std::size_t(frame.stride) * std::size_t(height));
+      const auto* source = static_cast<const std::uint8_t*>(d.data) + offset;
+      for (std::int32_t row = 0; row < height; ++row)
+        std::memcpy(frame.pixels.data() + std::size_t(row) * std::size_t(frame.stride),
+                    source + row * stride, std::size_t(frame.stride));
+      std::lock_guard<std::mutex> lock(s->owner->mutex);
+      frame.sequence = ++s->pictures;
+      std::swap(s->newest, s->spare);
+      // A reader may still hold the one swapped out: then it is not reused.
+      if (s->spare && s->spare.use_count() > 1) s->spare.reset();
+      s->owner->arrived.notify_all();
+    }
+  }
+  pw_stream_queue_buffer(s->stream, newest);
+}
+
+const pw_core_events kCoreEvents = [] {
+  pw_core_events events{};
+  events.version = PW_VERSION_CORE_EVENTS;
+  events.error = OnCoreError;
+  return events;
+}();
+
+const pw_stream_events kStreamEvents = [] {
+  pw_stream_events events{};
+  events.version = PW_VERSION_STREAM_EVENTS;
+  events.state_changed = OnStateChanged;
+  events.param_changed = OnParamChanged;
+  events.process = OnProcess;
+  return events;
+}();
+
+// The formats asked for: 32-bit pixels in either byte order, any size.
+const spa_pod* FormatsOffered(spa_pod_builder* b) {
+  spa_rectangle size{1920, 1080}, minSize{1, 1}, maxSize{16384, 16384};
+  spa_fraction rate{60, 1}, minRate{0, 1}, maxRate{360, 1};
+  return static_cast<const spa_pod*>(spa_pod_builder_add_object(
+      b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
+      SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
+      SPA_FORMAT_VIDEO_format,
+      SPA_POD_CHOICE_ENUM_Id(5, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_RGBx,
+                             SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBA),
+      SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &minSize, &maxSize),
+      SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &minRate, &maxRate)));
+}
+}  // namespace
+
+std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd, const std::vector<std::uint32_t>& nodes,
+                                                       std::string* error) {
+  static const bool initialised = [] {
+    pw_init(nullptr, nullptr);
+    return true;
+  }();
+  (void)initialised;
+  // Made first, so that its destructor undoes whatever was set up.
+  std::unique_ptr<PipeWireStreams> result(new PipeWireStreams(std::make_unique<State>()));
+  State* state = result->state_.get();
+  state->loop = pw_thread_loop_new("colorclicker-pw", nullptr);
+  if (state->loop)
+    state->context = pw_context_new(pw_thread_loop_get_loop(state->loop), nullptr, 0);
+  if (!state->context || pw_thread_loop_start(state->loop) < 0) {
+    ::close(fd);
+    *error = "PipeWire: cannot start";
+    return nullptr;
+  }
+  pw_thread_loop_lock(state->loop);
+  state->core = pw_context_connect_fd(state->context, fd, nullptr, 0);
+  if (!state->core) {
+    pw_thread_loop_unlock(state->loop);
+    *error = std::string("PipeWire: cannot connect: ") + std::strerror(errno);
+    return nullptr;
+  }
+  pw_core_add_listener(state->core, &state->coreListener, &kCoreEvents, state);
+  for (std::uint32_t node : nodes) {
+    auto stream = std::make_unique<State::Stream>();
+    stream->owner = state;
+    stream->stream = pw_stream_new(
+        state->core, "colorclicker",
+        pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
+                          PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+    if (!stream->stream) {
+      *error = "PipeWire: cannot make a stream";
+      break;
+    }
+    pw_stream_add_listener(stream->stream, &stream->listener, &kStreamEvents, stream.get());
+    std::uint8_t storage[1024];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof(storage));
+    const spa_pod* params[] = {FormatsOffered(&b)};
+    const int connected = pw_stream_connect(
+        stream->stream, PW_DIRECTION_INPUT, node,
+        pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), params, 1);
+    state->streams.push_back(std::move(stream));
+    if (connected < 0) {
+      *error = std::string("PipeWire: cannot connect to stream: ") + std::strerror(-connected);
+      break;
+    }
+  }
+  pw_thread_loop_unlock(state->loop);
+  if (!error->empty()) return nullptr;
+  return result;
+}
+
+PipeWireStreams::PipeWireStreams(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+PipeWireStreams::~PipeWireStreams() {
+  if (!state_->loop) return;
+  pw_thread_loop_lock(state_->loop);
+  for (auto& s : state_->streams)
+    if (s->stream) pw_stream_destroy(s->stream);
+  if (state_->core) pw_core_disconnect(state_->core);
+  pw_thread_loop_unlock(state_->loop);
+  pw_thread_loop_stop(state_->loop);
+  state_->streams.clear();
+  if (state_->context) pw_context_destroy(state_->context);
+  pw_thread_loop_destroy(state_->loop);
+}
+
+std::size_t PipeWireStreams::Count() const { return state_->streams.size(); }
+
+std::shared_ptr<const StreamFrame> PipeWireStreams::Newest(std::size_t i) const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return i < state_->streams.size() ? state_->streams[i]->newest : nullptr;
+}
+
+std::shared_ptr<const StreamFrame> PipeWireStreams::WaitNewer(std::size_t i, std::uint64_t after,
+                                                              std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  if (i >= state_->streams.size()) return nullptr;
+  const State::Stream& s = *state_->streams[i];
+  state_->arrived.wait_for(lock, timeout, [&] { return state_->broken || s.pictures > after; });
+  return s.newest;
+}
+
+std::optional<PipeWireStreams::Cursor> PipeWireStreams::LastCursor(std::size_t i) const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return i < state_->streams.size() ? state_->streams[i]->cursor : std::nullopt;
+}
+
+bool PipeWireStreams::Broken() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->broken;
+}

@@ -1,0 +1,281 @@
+#include "platform/portal/portal_desktop.h"
+
+#include <linux/input-event-codes.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+#include "platform/output_reads.h"
+#include "platform/portal/pipewire_streams.h"
+#include "platform/portal/portal_session.h"
+#include "platform/screen_layout.h"
+#include "platform/x11/xwayland_pointer.h"
+
+namespace {
+// After a click, a read waits for the stream's next picture, at most this
+// long: PipeWire sends one only when the screen changes, and a click that
+// changes nothing is followed by none.
+constexpr std::chrono::milliseconds kPictureAfterInput{100};
+// ScreenCast cursor modes.
+constexpr std::uint32_t kCursorHidden = 1, kCursorEmbedded = 2, kCursorMetadata = 4;
+}  // namespace
+
+struct PortalDesktop::State {
+  std::unique_ptr<XWaylandPointer> xPointer;
+  std::uint32_t cursorMode = kCursorHidden;
+  std::unique_ptr<PortalSession> session;
+  std::function<void(const std::string&)> tellUser;
+
+  std::vector<PortalStream> streams;
+  std::unique_ptr<PipeWireStreams> pictures;
+  // Per stream: the sequence of its newest picture when input was last
+  // sent, and whether a read still has to wait for a newer one.
+  std::vector<std::uint64_t> sequenceAtInput;
+  std::vector<bool> waitAfterInput;
+
+  void Started(std::vector<PortalStream> shared, int fd) {
+    std::vector<std::uint32_t> nodes;
+    for (const PortalStream& s : shared) nodes.push_back(s.node);
+    std::string error;
+    pictures = PipeWireStreams::Open(fd, nodes, &error);
+    if (!pictures) {
+      session->End();
+      Tell("Рабочий стол разрешил доступ, но экран не читается: " + error + ".");
+      return;
+    }
+    streams = std::move(shared);
+    sequenceAtInput.assign(streams.size(), 0);
+    waitAfterInput.assign(streams.size(), false);
+    std::fprintf(stderr, "colorclicker: the desktop shares %zu monitor(s)\n", streams.size());
+  }
+
+  void Ended(const std::string& message) {
+    pictures.reset();
+    streams.clear();
+    Tell(message);
+  }
+
+  void Tell(const std::string& message) {
+    if (tellUser) tellUser(message);
+  }
+
+  PortalSession::Events Events() {
+    return {[this](std::vector<PortalStream> shared, int fd) { Started(std::move(shared), fd); },
+            [this](const std::string& message) { Ended(message); }};
+  }
+
+  bool Running() const { return pictures && session && session->Running(); }
+
+  // The screen space over the shared monitors: their places from the
+  // portal (logical units), their pixel sizes from their pictures. Outputs
+  // come in stream order; those of unknown size are left out, so *streamOf
+  // maps an output back to its stream.
+  ScreenLayout Layout(std::vector<std::size_t>* streamOf = nullptr) const {
+    std::vector<OutputGeometry> geometries;
+    std::int32_t nextX = 0;
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+      const PortalStream& s = streams[i];
+      OutputGeometry g;
+      const std::shared_ptr<const StreamFrame> picture = pictures->Newest(i);
+      g.pixelWidth = picture ? picture->width : s.width;
+      g.pixelHeight = picture ? picture->height : s.height;
+      g.logicalWidth = s.width > 0 ? s.width : g.pixelWidth;
+      g.logicalHeight = s.height > 0 ? s.height : g.pixelHeight;
+      // A portal that does not place the monitors: side by side.
+      g.logicalX = s.placed ? s.x : nextX;
+      g.logicalY = s.placed ? s.y : 0;
+      nextX = g.logicalX + g.logicalWidth;
+      if (streamOf && ScreenLayout::HasSize(g)) streamOf->push_back(i);
+      geometries.push_back(g);
+    }
+    return ScreenLayout(geometries);
+  }
+
+  std::shared_ptr<const StreamFrame> Picture(std::size_t stream) {
+    if (!waitAfterInput[stream]) return pictures->Newest(stream);
+    waitAfterInput[stream] = false;
+    return pictures->WaitNewer(stream, sequenceAtInput[stream], kPictureAfterInput);
+  }
+
+  void InputSent() {
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+      const std::shared_ptr<const StreamFrame> newest = pictures->Newest(i);
+      sequenceAtInput[i] = newest ? newest->sequence : 0;
+      waitAfterInput[i] = true;
+    }
+  }
+};
+
+namespace {
+
+class PortalScreenContext final : public ScreenContext {
+ public:
+  explicit PortalScreenContext(std::shared_ptr<PortalDesktop::State> state) : s_(std::move(state)) {}
+
+  Colorref GetPixel(std::int32_t x, std::int32_t y) override {
+    if (!s_->Running()) return CLR_INVALID;
+    std::vector<std::size_t> streamOf;
+    const ScreenLayout layout = s_->Layout(&streamOf);
+    const int index = layout.OutputAt(x, y);
+    if (index < 0) return CLR_INVALID;
+    const PlacedOutput& o = layout.Outputs()[std::size_t(index)];
+    const std::shared_ptr<const StreamFrame> picture = s_->Picture(streamOf[std::size_t(index)]);
+    return picture ? picture->Shown(x - o.left, y - o.top) : CLR_INVALID;
+  }
+
+  void ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                  Colorref* out) override {
+    if (width > 0 && height > 0) ReadGrid({left, top, height, 1, width, 1, 1, 1}, out);
+  }
+
+  // From the pictures kept: no waiting, except once per stream after a click.
+  void ReadGrid(const SampleGrid& g, Colorref* out) override {
+    if (g.rows <= 0 || g.runs <= 0 || g.samples <= 0) return;
+    if (g.rowStep <= 0 || g.runStep <= 0 || g.sampleStep <= 0) {
+      ScreenContext::ReadGrid(g, out);
+      return;
+    }
+    if (!s_->Running()) {
+      std::fill(out, out + g.Count(), CLR_INVALID);
+      return;
+    }
+    std::vector<std::size_t> streamOf;
+    const ScreenLayout layout = s_->Layout(&streamOf);
+    ReadGridPerOutput(layout.Outputs(), g, out, [&](std::size_t i, const PixelRect&) {
+      return s_->Picture(streamOf[i]);
+    });
+  }
+
+ private:
+  std::shared_ptr<PortalDesktop::State> s_;
+};
+
+}  // namespace
+
+PortalDesktop::Opening PortalDesktop::Open(std::function<void()> onCompositorLost) {
+  Opening opening;
+  const std::optional<PortalSession::Offer> offer = PortalSession::Probe(&opening.why);
+  if (!offer) return opening;
+  auto state = std::make_shared<State>();
+  state->xPointer = XWaylandPointer::Open(std::move(onCompositorLost));
+  if (!state->xPointer) {
+    opening.why = "нет XWayland, в котором программа показывает окно";
+    return opening;
+  }
+  // Never the pointer painted into the pictures: just moved by a click, it
+  // could hide a target or be taken for one.
+  state->cursorMode = (offer->cursorModes & kCursorMetadata)  ? kCursorMetadata
+                      : (offer->cursorModes & kCursorHidden) ? kCursorHidden
+                                                              : kCursorEmbedded;
+  opening.desktop.reset(new PortalDesktop(std::move(state)));
+  return opening;
+}
+
+PortalDesktop::PortalDesktop(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+PortalDesktop::~PortalDesktop() {
+  // Pictures first: their thread calls into nothing else.
+  state_->pictures.reset();
+  state_->session.reset();
+}
+
+void PortalDesktop::Begin(std::function<void(const std::string&)> tellUser) {
+  state_->tellUser = std::move(tellUser);
+  state_->session = std::make_unique<PortalSession>(state_->cursorMode, state_->Events());
+  state_->session->Ask();
+}
+
+// Where the stream that has the pointer last said it is; else what
+// XWayland knows, in whole logical units.
+ScreenPoint PortalDesktop::GetCursorPos() {
+  if (state_->Running()) {
+    std::vector<std::size_t> streamOf;
+    const ScreenLayout layout = state_->Layout(&streamOf);
+    std::optional<PipeWireStreams::Cursor> newest;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < streamOf.size(); ++i) {
+      const auto cursor = state_->pictures->LastCursor(streamOf[i]);
+      if (cursor && (!newest || cursor->when > newest->when)) newest = cursor, at = i;
+    }
+    if (newest) {
+      const PlacedOutput& o = layout.Outputs()[at];
+      return ScreenPoint{std::int32_t(o.left + std::clamp(newest->position.x, 0, o.geometry.pixelWidth - 1)),
+                         std::int32_t(o.top + std::clamp(newest->position.y, 0, o.geometry.pixelHeight - 1))};
+    }
+    const ScreenPoint pointer = state_->xPointer->Position();
+    if (const auto point = layout.FromLogical(pointer.x, pointer.y)) return *point;
+    return {};
+  }
+  return state_->xPointer->Position();
+}
+
+std::unique_ptr<ScreenContext> PortalDesktop::GetDC() {
+  if (state_->session && !state_->session->Running() && !state_->session->Asking())
+    state_->session->Ask();
+  return std::make_unique<PortalScreenContext>(state_);
+}
+
+// NotifyPointerMotionAbsolute takes a point in the stream's own logical
+// units: the pixel's centre as a fraction of the picture, times the
+// stream's size.
+void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
+  if (!state_->Running()) return;
+  std::vector<std::size_t> streamOf;
+  const ScreenLayout layout = state_->Layout(&streamOf);
+  const ScreenLayout::Nearest to = layout.NearestPixel(x, y);
+  if (to.output < 0) return;
+  const PlacedOutput& o = layout.Outputs()[std::size_t(to.output)];
+  const std::size_t stream = streamOf[std::size_t(to.output)];
+  state_->session->MovePointer(state_->streams[stream].node,
+                               (double(to.x - o.left) + 0.5) / o.scaleX,
+                               (double(to.y - o.top) + 0.5) / o.scaleY);
+}
+
+void PortalDesktop::MouseEvent(std::uint32_t flags) {
+  struct ButtonFlag {
+    std::uint32_t flag;
+    std::int32_t code;
+    bool press;
+  };
+  static constexpr ButtonFlag kButtons[] = {
+      {MOUSEEVENTF_LEFTDOWN, BTN_LEFT, true},     {MOUSEEVENTF_LEFTUP, BTN_LEFT, false},
+      {MOUSEEVENTF_RIGHTDOWN, BTN_RIGHT, true},   {MOUSEEVENTF_RIGHTUP, BTN_RIGHT, false},
+      {MOUSEEVENTF_MIDDLEDOWN, BTN_MIDDLE, true}, {MOUSEEVENTF_MIDDLEUP, BTN_MIDDLE, false},
+  };
+  if (!state_->Running()) return;
+  for (const ButtonFlag& b : kButtons)
+    if (flags & b.flag) {
+      state_->session->Button(b.code, b.press);
+      state_->InputSent();
+    }
+}
+
+void PortalDesktop::Sleep(std::uint32_t ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool PortalDesktop::IsOnScreen(std::int32_t x, std::int32_t y) {
+  return state_->Running() && state_->Layout().OutputAt(x, y) >= 0;
+}
+
+// As XWayland last saw the buttons, as under wlroots.
+bool PortalDesktop::AnyMouseButtonDown() { return state_->xPointer->AnyButtonDown(); }
+
+bool PortalDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
+  if (!state_->Running()) return false;
+  const ScreenLayout layout = state_->Layout();
+  const int index = layout.OutputAt(x, y);
+  if (index < 0) return false;
+  const LogicalPoint p = layout.ToLogical(index, x, y);
+  return state_->xPointer->OwnWindowAt(int(std::floor(p.x)), int(std::floor(p.y)));
+}
+
+void PortalDesktop::TakeEvents() {
+  if (state_->pictures && state_->pictures->Broken()) {
+    state_->session->End();
+    state_->Ended("Поток экрана от рабочего стола (PipeWire) прервался. Программа ничего не "
+                  "нажимает. Чтобы спросить снова, нажмите «Начать слежение».");
+  }
+}

@@ -1,0 +1,78 @@
+#pragma once
+// One session of the desktop portal (xdg-desktop-portal), as GNOME and KDE
+// Plasma offer it to every program: RemoteDesktop for the pointer with
+// ScreenCast of every monitor selected on the same session. Starting it
+// shows the desktop's own dialog, where the user allows it or not.
+// Spoken over D-Bus on the Qt event loop's thread.
+#include <QObject>
+#include <QVariantMap>
+#include <QtDBus/QDBusConnection>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A monitor shared with the session: its PipeWire node and its place in
+// the desktop's layout, in logical units.
+struct PortalStream {
+  std::uint32_t node = 0;
+  std::int32_t x = 0, y = 0, width = 0, height = 0;
+  bool placed = false;  // whether the portal said where it lies
+};
+
+class PortalSession : public QObject {
+  Q_OBJECT
+
+ public:
+  // What the portal offers, asked synchronously on a connection of its
+  // own, so before the application exists. Nothing (and *why) when it
+  // cannot serve this program.
+  struct Offer {
+    std::uint32_t cursorModes = 0;  // ScreenCast's AvailableCursorModes
+  };
+  static std::optional<Offer> Probe(std::string* why);
+
+  struct Events {
+    // The user allowed it: the monitors, and the PipeWire remote's fd
+    // (the receiver owns it).
+    std::function<void(std::vector<PortalStream>, int pipewireFd)> started;
+    // Refused, failed or ended by the desktop: a message for the user.
+    std::function<void(const std::string&)> ended;
+  };
+  PortalSession(std::uint32_t cursorMode, Events events);
+  ~PortalSession() override;  // closes the session
+
+  // Creates the session and starts it; the dialog shows meanwhile.
+  void Ask();
+  bool Asking() const { return step_ != Step::Idle && step_ != Step::Running; }
+  bool Running() const { return step_ == Step::Running; }
+
+  // Closes the session without telling (Ask may follow).
+  void End() { Close(); }
+
+  // In the given stream's logical units. False when the portal refused.
+  bool MovePointer(std::uint32_t node, double x, double y);
+  // Linux button code (BTN_LEFT...).
+  bool Button(std::int32_t code, bool pressed);
+
+ private slots:
+  void OnResponse(uint code, const QVariantMap& results);
+  void OnClosed(const QVariantMap& details);
+
+ private:
+  enum class Step { Idle, Creating, SelectingDevices, SelectingSources, Starting, Running };
+  bool Request(Step step, const QString& interface, const QString& method, QList<QVariant> arguments,
+               QVariantMap options);
+  void Fail(const std::string& message);
+  void Close();
+
+  QDBusConnection bus_;
+  std::uint32_t cursorMode_;
+  Events events_;
+  Step step_ = Step::Idle;
+  QString requestPath_;
+  QString session_;
+  unsigned tokens_ = 0;
+};
