@@ -187,6 +187,8 @@ void PortalDesktop::Begin(std::function<void(const std::string&)> tellUser) {
   state_->session->Ask();
 }
 
+bool PortalDesktop::Allowed() const { return state_->Running(); }
+
 // Where the stream that has the pointer last said it is; else what
 // XWayland knows, in whole logical units.
 ScreenPoint PortalDesktop::GetCursorPos() {

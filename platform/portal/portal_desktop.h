@@ -25,6 +25,8 @@ class PortalDesktop : public Desktop {
   // Shows the desktop's dialog; tellUser gets what the user must know
   // when access is refused or ends.
   void Begin(std::function<void(const std::string&)> tellUser);
+  // Whether the user allowed access and the session runs.
+  bool Allowed() const;
 
   ScreenPoint GetCursorPos() override;
   // Without access (refused, ended) this asks for it again.

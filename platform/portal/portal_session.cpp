@@ -133,15 +133,14 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results) {
     Fail(std::string("Рабочий стол не дал доступа к экрану и мыши (запрос прерван).") + kAskAgain);
     return;
   }
+  if (step_ == Step::Creating) session_ = results.value(QStringLiteral("session_handle")).toString();
   const QDBusObjectPath session(session_);
   switch (step_) {
     case Step::Creating:
-      session_ = results.value(QStringLiteral("session_handle")).toString();
       bus_.connect(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
                    QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap)));
       Request(Step::SelectingDevices, kRemoteDesktop, QStringLiteral("SelectDevices"),
-              {QVariant::fromValue(QDBusObjectPath(session_))},
-              {{QStringLiteral("types"), kPointerDevice}});
+              {QVariant::fromValue(session)}, {{QStringLiteral("types"), kPointerDevice}});
       break;
     case Step::SelectingDevices:
       Request(Step::SelectingSources, kScreenCast, QStringLiteral("SelectSources"),

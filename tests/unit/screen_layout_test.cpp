@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "platform/wlroots/screen_layout.h"
+#include "platform/screen_layout.h"
 
 namespace {
 

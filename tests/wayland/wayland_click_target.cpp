@@ -2,10 +2,14 @@
 // solid-colour rectangles that logs every button press in its own logical
 // coordinates. Run it with QT_QPA_PLATFORM=wayland.
 // Usage: wayland_click_target LOGFILE WIDTH HEIGHT X Y W H RRGGBB [X Y W H RRGGBB ...]
+// With TARGET_FULLSCREEN=N in the environment it covers screen N instead,
+// so that its place is known where the compositor places windows itself;
+// TARGET_IMAGE=FILE shows that picture under the rectangles.
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRasterWindow>
+#include <QScreen>
 #include <cstdio>
 #include <vector>
 
@@ -19,12 +23,15 @@ struct Patch {
 // units, which at scale 1.5 would hide which physical pixel was clicked.
 class Target : public QRasterWindow {
  public:
-  Target(FILE* log, std::vector<Patch> patches) : log_(log), patches_(std::move(patches)) {}
+  Target(FILE* log, std::vector<Patch> patches) : log_(log), patches_(std::move(patches)) {
+    if (qEnvironmentVariableIsSet("TARGET_IMAGE")) background_.load(qEnvironmentVariable("TARGET_IMAGE"));
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     painter.fillRect(QRect(QPoint(), size()), QColor(0x80, 0x80, 0x80));
+    painter.drawImage(QPoint(), background_);
     for (const Patch& p : patches_) painter.fillRect(p.rect, p.colour);
     if (!ready_) {
       ready_ = true;
@@ -45,12 +52,13 @@ class Target : public QRasterWindow {
  private:
   FILE* log_;
   std::vector<Patch> patches_;
+  QImage background_;
   bool ready_ = false;
 };
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 9 || (argc - 4) % 5 != 0) {
+  if (argc < 4 || (argc - 4) % 5 != 0) {
     std::fprintf(stderr, "usage: %s LOGFILE WIDTH HEIGHT X Y W H RRGGBB ...\n", argv[0]);
     return 2;
   }
@@ -65,10 +73,17 @@ int main(int argc, char** argv) {
                        QColor(QStringLiteral("#") + argv[i + 4])});
   Target target(log, std::move(patches));
   const QSize size(atoi(argv[2]), atoi(argv[3]));
-  target.setMinimumSize(size);
-  target.setMaximumSize(size);
-  target.resize(size);
   target.setTitle(QStringLiteral("wayland_click_target"));
-  target.show();
+  if (qEnvironmentVariableIsSet("TARGET_FULLSCREEN")) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    const int screen = qEnvironmentVariableIntValue("TARGET_FULLSCREEN");
+    if (screen < screens.size()) target.setScreen(screens[screen]);
+    target.showFullScreen();
+  } else {
+    target.setMinimumSize(size);
+    target.setMaximumSize(size);
+    target.resize(size);
+    target.show();
+  }
   return app.exec();
 }
