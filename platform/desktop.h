@@ -90,4 +90,9 @@ class Desktop {
   // Whether the topmost window at (x, y), frame included, is this
   // program's own.
   virtual bool IsOwnWindowAt(std::int32_t x, std::int32_t y) = 0;
+
+  // The user starts tracking. A desktop that reads and clicks only with
+  // the user's consent, and has none (refused, or ended since), asks for
+  // it again now; the others have nothing to do.
+  virtual void RequestAccess() {}
 };

@@ -2,6 +2,7 @@
 #include "tracking/tracker.h"
 
 void Tracker::StartTracking() {
+  desktop_.RequestAccess();
   const std::string interval = controls_.Edit6.GetText();
   // Negative numbers wrap modulo 2^32 into very long intervals.
   if (interval != kIntervalPlaceholder)

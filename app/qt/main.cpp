@@ -85,10 +85,17 @@ int main(int, char** argv) {
     TForm1 form(*choice.desktop, [&app](const Exception& error) { app->ShowException(error); });
     Form1 = &form;
     form.show();
+    // Not modal: the window stays usable under the message, and its start
+    // button asks for access again.
     if (choice.begin)
-      choice.begin([&app](const std::string& message) {
+      choice.begin([&app, &form](const std::string& message) {
         std::fprintf(stderr, "colorclicker: %s\n", message.c_str());
-        QMessageBox::warning(app->activeWindow(), app->applicationName(), QString::fromStdString(message));
+        auto* box = new QMessageBox(QMessageBox::Warning, app->applicationName(),
+                                    QString::fromStdString(message), QMessageBox::Ok, &form);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        // Closing the window ends the program, the message open or not.
+        box->setAttribute(Qt::WA_QuitOnClose, false);
+        box->show();
       });
     if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>())
       windowConnection = x11->connection();

@@ -200,12 +200,13 @@ std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd, const std::vector
   if (state->loop)
     state->context = pw_context_new(pw_thread_loop_get_loop(state->loop), nullptr, 0);
   if (!state->context || pw_thread_loop_start(state->loop) < 0) {
-    ::close(fd);
+    if (fd >= 0) ::close(fd);
     *error = "PipeWire: cannot start";
     return nullptr;
   }
   pw_thread_loop_lock(state->loop);
-  state->core = pw_context_connect_fd(state->context, fd, nullptr, 0);
+  state->core = fd >= 0 ? pw_context_connect_fd(state->context, fd, nullptr, 0)
+                        : pw_context_connect(state->context, nullptr, 0);
   if (!state->core) {
     pw_thread_loop_unlock(state->loop);
     *error = std::string("PipeWire: cannot connect: ") + std::strerror(errno);

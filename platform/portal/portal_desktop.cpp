@@ -214,9 +214,12 @@ ScreenPoint PortalDesktop::GetCursorPos() {
 }
 
 std::unique_ptr<ScreenContext> PortalDesktop::GetDC() {
+  return std::make_unique<PortalScreenContext>(state_);
+}
+
+void PortalDesktop::RequestAccess() {
   if (state_->session && !state_->session->Running() && !state_->session->Asking())
     state_->session->Ask();
-  return std::make_unique<PortalScreenContext>(state_);
 }
 
 // NotifyPointerMotionAbsolute takes a point in the stream's own logical

@@ -29,7 +29,6 @@ class PortalDesktop : public Desktop {
   bool Allowed() const;
 
   ScreenPoint GetCursorPos() override;
-  // Without access (refused, ended) this asks for it again.
   std::unique_ptr<ScreenContext> GetDC() override;
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
@@ -37,6 +36,8 @@ class PortalDesktop : public Desktop {
   bool IsOnScreen(std::int32_t x, std::int32_t y) override;
   bool AnyMouseButtonDown() override;
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override;
+  // Shows the dialog again when access was refused or has ended.
+  void RequestAccess() override;
 
   // Notices a PipeWire connection that broke; call it from the event loop.
   void TakeEvents();

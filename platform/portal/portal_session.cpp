@@ -107,7 +107,7 @@ bool PortalSession::Request(Step step, const QString& interface, const QString& 
   sender.replace(QLatin1Char('.'), QLatin1Char('_'));
   requestPath_ = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
   bus_.connect(kService, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-               QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap)));
+               QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
   options.insert(QStringLiteral("handle_token"), token);
   QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, interface, method);
   arguments.append(options);
@@ -121,9 +121,10 @@ bool PortalSession::Request(Step step, const QString& interface, const QString& 
   return true;
 }
 
-void PortalSession::OnResponse(uint code, const QVariantMap& results) {
+void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBusMessage& message) {
+  if (message.path() != requestPath_) return;
   bus_.disconnect(kService, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-                  QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap)));
+                  QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
   if (code == 1) {
     Fail(std::string("Доступ к экрану и мыши не разрешён: запрос рабочего стола отклонён.") +
          kAskAgain);
@@ -138,7 +139,7 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results) {
   switch (step_) {
     case Step::Creating:
       bus_.connect(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
-                   QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap)));
+                   QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap, QDBusMessage)));
       Request(Step::SelectingDevices, kRemoteDesktop, QStringLiteral("SelectDevices"),
               {QVariant::fromValue(session)}, {{QStringLiteral("types"), kPointerDevice}});
       break;
@@ -181,7 +182,8 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results) {
   }
 }
 
-void PortalSession::OnClosed(const QVariantMap&) {
+void PortalSession::OnClosed(const QVariantMap&, const QDBusMessage& message) {
+  if (session_.isEmpty() || message.path() != session_) return;
   session_.clear();  // already closed: nothing to close
   Fail(std::string("Рабочий стол прекратил доступ программы к экрану и мыши (показ экрана "
                    "остановлен).") + kAskAgain);
@@ -195,11 +197,11 @@ void PortalSession::Fail(const std::string& message) {
 void PortalSession::Close() {
   if (!requestPath_.isEmpty())
     bus_.disconnect(kService, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-                    QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap)));
+                    QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
   requestPath_.clear();
   if (!session_.isEmpty()) {
     bus_.disconnect(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
-                    QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap)));
+                    QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap, QDBusMessage)));
     bus_.call(QDBusMessage::createMethodCall(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
                                              QStringLiteral("Close")),
               QDBus::Block, kInputCallTimeoutMs);

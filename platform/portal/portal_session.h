@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QVariantMap>
 #include <QtDBus/QDBusConnection>
+#include <QtDBus/QDBusMessage>
 
 #include <cstdint>
 #include <functional>
@@ -58,8 +59,10 @@ class PortalSession : public QObject {
   bool Button(std::int32_t code, bool pressed);
 
  private slots:
-  void OnResponse(uint code, const QVariantMap& results);
-  void OnClosed(const QVariantMap& details);
+  // The message tells which request or session it is about: one that
+  // ended before may still have a signal on its way.
+  void OnResponse(uint code, const QVariantMap& results, const QDBusMessage& message);
+  void OnClosed(const QVariantMap& details, const QDBusMessage& message);
 
  private:
   enum class Step { Idle, Creating, SelectingDevices, SelectingSources, Starting, Running };

@@ -2,14 +2,12 @@
 // solid-colour rectangles that logs every button press in its own logical
 // coordinates. Run it with QT_QPA_PLATFORM=wayland.
 // Usage: wayland_click_target LOGFILE WIDTH HEIGHT X Y W H RRGGBB [X Y W H RRGGBB ...]
-// With TARGET_FULLSCREEN=N in the environment it covers screen N instead,
-// so that its place is known where the compositor places windows itself;
+// With TARGET_FULLSCREEN=1 in the environment it covers its screen instead;
 // TARGET_IMAGE=FILE shows that picture under the rectangles.
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRasterWindow>
-#include <QScreen>
 #include <cstdio>
 #include <vector>
 
@@ -75,9 +73,6 @@ int main(int argc, char** argv) {
   const QSize size(atoi(argv[2]), atoi(argv[3]));
   target.setTitle(QStringLiteral("wayland_click_target"));
   if (qEnvironmentVariableIsSet("TARGET_FULLSCREEN")) {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    const int screen = qEnvironmentVariableIntValue("TARGET_FULLSCREEN");
-    if (screen < screens.size()) target.setScreen(screens[screen]);
     target.showFullScreen();
   } else {
     target.setMinimumSize(size);
