@@ -111,5 +111,8 @@ int main(int, char** argv) {
     if (app) app->ShowException(Exception(""));
   }
   takeEvents = nullptr;
+  // While the application still exists: a portal session is closed over
+  // its D-Bus connection.
+  choice.desktop.reset();
   return 0;
 }

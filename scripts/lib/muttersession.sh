@@ -16,7 +16,8 @@ MUTTER_USER=${MUTTER_USER:-$SWAY_USER}
 # portal answer. Sets MUTTER_RUNTIME (the session's XDG_RUNTIME_DIR, also a
 # place its user may write), MUTTER_DISPLAY (XWayland), MUTTER_WAYLAND_DISPLAY,
 # MUTTER_XAUTHORITY, MUTTER_BUS, MUTTER_LAYOUT (the layout's size, for
-# mutter_input_driver), MUTTER_MONITORS and MUTTER_UP_S (seconds it took).
+# mutter_input_driver), MUTTER_MONITORS, MUTTER_UP_S (seconds it took) and
+# MUTTER_PID.
 start_mutter() {
   local monitors=() size width=0 height=0 start=$SECONDS
   for size in "$@"; do
@@ -72,6 +73,7 @@ start_mutter() {
     XDG_DATA_HOME="$r/data" GSETTINGS_BACKEND=keyfile XCURSOR_PATH="$r/cursors" XCURSOR_THEME=invisible \
     dbus-run-session -- sh -c "$inside" >"$r/session.log" 2>&1 &
   STARTED_PIDS+=($!)
+  local group=$!
   if ! wait_for 30 test -s "$r/displays"; then
     echo "mutter did not start:" >&2
     tail -n 20 "$r/mutter.log" >&2
@@ -90,6 +92,7 @@ start_mutter() {
     return 1
   fi
   MUTTER_UP_S=$((SECONDS - start))
+  MUTTER_PID=$(pgrep -g "$group" -x mutter | head -1)
 }
 
 # PipeWire is up with its session manager, which links streams to readers.

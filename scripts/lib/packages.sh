@@ -3,14 +3,19 @@
 
 # x11-utils: scripts/run asks xdpyinfo whether there is a display to run on.
 # libwayland-bin has wayland-scanner; librust-wayland-protocols-dev is the
-# Debian package that carries the wlr protocol files.
+# Debian package that carries the wlr protocol files; libpipewire-0.3-dev
+# is for the desktop portal's screen streams.
 LINUX_BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev libx11-dev libxext-dev libxtst-dev
   libxrender-dev fonts-liberation fonts-dejavu-core x11-utils libwayland-dev libwayland-bin
-  wayland-protocols librust-wayland-protocols-dev)
+  wayland-protocols librust-wayland-protocols-dev libpipewire-0.3-dev)
 # The end-to-end tests on headless sway: the compositor, XWayland, Qt's
 # Wayland plugin for the target window, wtype for the keys, jq to read
-# sway's window tree, grim for screenshots.
-WAYLAND_TEST_PACKAGES=(sway xwayland qt6-wayland wtype jq grim)
+# sway's window tree, grim for screenshots. On headless mutter (GNOME):
+# PipeWire with its session manager, the desktop portal with its GNOME
+# backend, gdbus (libglib2.0-bin) and the accessibility bus (at-spi2-core)
+# to find the portal's dialog, wmctrl to close windows as a user would.
+WAYLAND_TEST_PACKAGES=(sway xwayland qt6-wayland wtype jq grim mutter pipewire wireplumber dbus
+  xdg-desktop-portal xdg-desktop-portal-gnome libglib2.0-bin at-spi2-core wmctrl)
 # Xephyr and xrandr: a nested X screen that really changes size.
 LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xserver-xephyr x11-xserver-utils xdotool imagemagick
   "${WAYLAND_TEST_PACKAGES[@]}")

@@ -89,6 +89,22 @@ TEST(ScreenLayout, MixedScalesPlaceOutputsAtTheLargestScale) {
   EXPECT_EQ(extent.height, 720);
 }
 
+// A cursor move off the outputs stops at the nearest edge pixel of the
+// nearest output; in the gap between two, at the closer one's edge.
+TEST(ScreenLayout, NearestPixelStopsAtTheEdge) {
+  const ScreenLayout layout({Output(0, 0, 1280, 720, 1), Output(1280, 0, 1280, 720, 1.5)});
+  const auto at = [&](std::int64_t x, std::int64_t y) {
+    const ScreenLayout::Nearest n = layout.NearestPixel(x, y);
+    return std::to_string(n.output) + " " + std::to_string(n.x) + " " + std::to_string(n.y);
+  };
+  EXPECT_EQ(at(100, 200), "0 100 200");
+  EXPECT_EQ(at(-5, 800), "0 0 719");
+  EXPECT_EQ(at(1290, 10), "0 1279 10");
+  EXPECT_EQ(at(1910, 10), "1 1920 10");
+  EXPECT_EQ(at(9000, 2000), "1 3839 1079");
+  EXPECT_EQ(ScreenLayout().NearestPixel(0, 0).output, -1);
+}
+
 TEST(ScreenLayout, OutputsWithoutASizeAreLeftOut) {
   const ScreenLayout layout({Output(0, 0, 40, 30, 1), OutputGeometry{}});
   EXPECT_EQ(layout.Outputs().size(), 1u);

@@ -218,8 +218,12 @@ clicked=$(awk -v s="$scale" -v wx=$win_x -v wy=$win_y -v px="$out_px" \
 if grep '^click' "$runtime/clicks.log" | grep -qv 'button 1$'; then fail "a button other than the left one"; fi
 
 # For the README: the program beside the window it tracks.
-if [ -n "${COLORCLICKER_SCREENSHOT:-}" ] && [ "$desktop" = sway ]; then
-  as_sway_user grim "$runtime/screenshot.png" && cp "$runtime/screenshot.png" "$COLORCLICKER_SCREENSHOT"
+if [ -n "${COLORCLICKER_SCREENSHOT:-}" ]; then
+  if [ "$desktop" = sway ]; then
+    as_sway_user grim "$runtime/screenshot.png" && cp "$runtime/screenshot.png" "$COLORCLICKER_SCREENSHOT"
+  else
+    pointer shot "$runtime/screenshot.ppm" && convert "$runtime/screenshot.ppm" "$COLORCLICKER_SCREENSHOT"
+  fi
 fi
 
 # Closing the window while tracking ends the program with code 0.
