@@ -1,12 +1,11 @@
 #include "platform/portal/portal_desktop.h"
 
-#include <linux/input-event-codes.h>
-
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <thread>
 
+#include "platform/button_codes.h"
 #include "platform/output_reads.h"
 #include "platform/portal/pipewire_streams.h"
 #include "platform/portal/portal_session.h"
@@ -239,22 +238,11 @@ void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 }
 
 void PortalDesktop::MouseEvent(std::uint32_t flags) {
-  struct ButtonFlag {
-    std::uint32_t flag;
-    std::int32_t code;
-    bool press;
-  };
-  static constexpr ButtonFlag kButtons[] = {
-      {MOUSEEVENTF_LEFTDOWN, BTN_LEFT, true},     {MOUSEEVENTF_LEFTUP, BTN_LEFT, false},
-      {MOUSEEVENTF_RIGHTDOWN, BTN_RIGHT, true},   {MOUSEEVENTF_RIGHTUP, BTN_RIGHT, false},
-      {MOUSEEVENTF_MIDDLEDOWN, BTN_MIDDLE, true}, {MOUSEEVENTF_MIDDLEUP, BTN_MIDDLE, false},
-  };
   if (!state_->Running()) return;
-  for (const ButtonFlag& b : kButtons)
-    if (flags & b.flag) {
-      state_->session->Button(b.code, b.press);
-      state_->InputSent();
-    }
+  ForEachButtonEvent(flags, [this](std::uint32_t code, bool press) {
+    state_->session->Button(std::int32_t(code), press);
+    state_->InputSent();
+  });
 }
 
 void PortalDesktop::Sleep(std::uint32_t ms) {

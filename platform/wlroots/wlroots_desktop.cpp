@@ -1,7 +1,5 @@
 #include "platform/wlroots/wlroots_desktop.h"
 
-#include <linux/input-event-codes.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -9,6 +7,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/button_codes.h"
 #include "platform/output_reads.h"
 #include "platform/wlroots/output_copies.h"
 #include "platform/screen_layout.h"
@@ -139,22 +138,11 @@ void WlrootsDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 }
 
 void WlrootsDesktop::MouseEvent(std::uint32_t flags) {
-  struct ButtonFlag {
-    std::uint32_t flag;
-    std::uint32_t code;
-    bool press;
-  };
-  static constexpr ButtonFlag kButtons[] = {
-      {MOUSEEVENTF_LEFTDOWN, BTN_LEFT, true},     {MOUSEEVENTF_LEFTUP, BTN_LEFT, false},
-      {MOUSEEVENTF_RIGHTDOWN, BTN_RIGHT, true},   {MOUSEEVENTF_RIGHTUP, BTN_RIGHT, false},
-      {MOUSEEVENTF_MIDDLEDOWN, BTN_MIDDLE, true}, {MOUSEEVENTF_MIDDLEUP, BTN_MIDDLE, false},
-  };
   if (!state_->Usable()) return;
-  for (const ButtonFlag& b : kButtons)
-    if (flags & b.flag) {
-      state_->pointer->Button(b.code, b.press);
-      state_->copies.InputSent();
-    }
+  ForEachButtonEvent(flags, [this](std::uint32_t code, bool press) {
+    state_->pointer->Button(code, press);
+    state_->copies.InputSent();
+  });
 }
 
 void WlrootsDesktop::Sleep(std::uint32_t ms) {
