@@ -18,9 +18,10 @@ set(CPACK_PACKAGE_DESCRIPTION "A small desktop tool that watches a rectangle of 
 clicks wherever a chosen colour shows up in it. The corners and the colour
 are picked by pointing at the screen; on every tick of a timer the
 rectangle is scanned on a coarse grid and every point where the colour is
-found gets a left click. The interface is in Russian. It works on X11
-and on wlroots Wayland compositors (sway, Hyprland); under other Wayland
-compositors it sees and clicks only X11 windows.")
+found gets a left click. The interface is in Russian. It works on X11,
+on wlroots Wayland compositors (sway, Hyprland) and, through the desktop
+portal once the user allows it, on GNOME and KDE Plasma under Wayland;
+under other Wayland compositors it sees and clicks only X11 windows.")
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 
 if(WIN32)
