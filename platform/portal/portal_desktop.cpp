@@ -222,8 +222,9 @@ void PortalDesktop::RequestAccess() {
 }
 
 // NotifyPointerMotionAbsolute takes a point in the stream's own logical
-// units: the pixel's centre as a fraction of the picture, times the
-// stream's size.
+// units: a point of the pixel as a fraction of the picture, times the
+// stream's size. A quarter into the pixel rather than its centre: GNOME
+// cuts fractions off, KDE rounds them, and both keep a quarter on the pixel.
 void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
   if (!state_->Running()) return;
   std::vector<std::size_t> streamOf;
@@ -233,8 +234,8 @@ void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
   const PlacedOutput& o = layout.Outputs()[std::size_t(to.output)];
   const std::size_t stream = streamOf[std::size_t(to.output)];
   state_->session->MovePointer(state_->streams[stream].node,
-                               (double(to.x - o.left) + 0.5) / o.scaleX,
-                               (double(to.y - o.top) + 0.5) / o.scaleY);
+                               (double(to.x - o.left) + 0.25) / o.scaleX,
+                               (double(to.y - o.top) + 0.25) / o.scaleY);
 }
 
 void PortalDesktop::MouseEvent(std::uint32_t flags) {
