@@ -165,9 +165,10 @@ PortalDesktop::Opening PortalDesktop::Open(std::function<void()> onCompositorLos
   }
   // Never the pointer painted into the pictures: just moved by a click, it
   // could hide a target or be taken for one.
+  // An old portal without cursor modes is not asked for one (0).
   state->cursorMode = (offer->cursorModes & kCursorMetadata)  ? kCursorMetadata
                       : (offer->cursorModes & kCursorHidden) ? kCursorHidden
-                                                              : kCursorEmbedded;
+                                                              : offer->cursorModes & kCursorEmbedded;
   opening.desktop.reset(new PortalDesktop(std::move(state)));
   return opening;
 }
@@ -209,6 +210,8 @@ ScreenPoint PortalDesktop::GetCursorPos() {
     if (const auto point = layout.FromLogical(pointer.x, pointer.y)) return *point;
     return {};
   }
+  // Without access the monitors' places are unknown: the layout's logical
+  // units, which are its pixels at scale 1.
   return state_->xPointer->Position();
 }
 

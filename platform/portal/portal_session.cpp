@@ -143,13 +143,13 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
       Request(Step::SelectingDevices, kRemoteDesktop, QStringLiteral("SelectDevices"),
               {QVariant::fromValue(session)}, {{QStringLiteral("types"), kPointerDevice}});
       break;
-    case Step::SelectingDevices:
+    case Step::SelectingDevices: {
+      QVariantMap options{{QStringLiteral("types"), kMonitorSource}, {QStringLiteral("multiple"), true}};
+      if (cursorMode_) options.insert(QStringLiteral("cursor_mode"), cursorMode_);
       Request(Step::SelectingSources, kScreenCast, QStringLiteral("SelectSources"),
-              {QVariant::fromValue(session)},
-              {{QStringLiteral("types"), kMonitorSource},
-               {QStringLiteral("multiple"), true},
-               {QStringLiteral("cursor_mode"), cursorMode_}});
+              {QVariant::fromValue(session)}, options);
       break;
+    }
     case Step::SelectingSources:
       Request(Step::Starting, kRemoteDesktop, QStringLiteral("Start"),
               {QVariant::fromValue(session), QString()}, {});

@@ -31,7 +31,7 @@ class PortalSession : public QObject {
   // own, so before the application exists. Nothing (and *why) when it
   // cannot serve this program.
   struct Offer {
-    std::uint32_t cursorModes = 0;  // ScreenCast's AvailableCursorModes
+    std::uint32_t cursorModes = 0;  // ScreenCast's AvailableCursorModes; 0 if none
   };
   static std::optional<Offer> Probe(std::string* why);
 
@@ -42,6 +42,7 @@ class PortalSession : public QObject {
     // Refused, failed or ended by the desktop: a message for the user.
     std::function<void(const std::string&)> ended;
   };
+  // cursorMode: the ScreenCast cursor mode to ask for; 0 for none.
   PortalSession(std::uint32_t cursorMode, Events events);
   ~PortalSession() override;  // closes the session
 
