@@ -42,12 +42,14 @@ start_bg() {
   LAST_PID=$!
 }
 
-# Stops what was started here, newest first, so X clients go before their server.
+# Stops what was started here, newest first, so X clients go before their
+# server. A process ended by the signal makes wait fail: under set -e
+# that must not cut the loop short and leave the rest running.
 stop_started() {
   local i
   for ((i = ${#STARTED_PIDS[@]} - 1; i >= 0; i--)); do
-    kill "${STARTED_PIDS[i]}" 2>/dev/null
-    wait "${STARTED_PIDS[i]}" 2>/dev/null
+    kill "${STARTED_PIDS[i]}" 2>/dev/null || true
+    wait "${STARTED_PIDS[i]}" 2>/dev/null || true
   done
   STARTED_PIDS=()
 }
