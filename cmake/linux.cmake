@@ -7,7 +7,7 @@ if(NOT X11_XTest_FOUND OR NOT X11_Xext_FOUND OR NOT X11_Xrender_FOUND)
 endif()
 
 add_library(platform_x11 STATIC platform/x11/x11_desktop.cpp platform/x11/xwayland_pointer.cpp)
-target_link_libraries(platform_x11 PUBLIC tracking PRIVATE X11::X11 X11::Xtst X11::Xext X11::Xrender)
+target_link_libraries(platform_x11 PUBLIC tracking screen_layout PRIVATE X11::X11 X11::Xtst X11::Xext X11::Xrender)
 
 # The wlroots backend: wayland-client and the protocols it speaks, turned
 # into C by wayland-scanner. Debian packages the wlr protocol files only

@@ -1,7 +1,7 @@
 #include "platform/portal/portal_desktop.h"
 
+#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <thread>
 
@@ -206,9 +206,7 @@ ScreenPoint PortalDesktop::GetCursorPos() {
       return ScreenPoint{std::int32_t(o.left + std::clamp(newest->position.x, 0, o.geometry.pixelWidth - 1)),
                          std::int32_t(o.top + std::clamp(newest->position.y, 0, o.geometry.pixelHeight - 1))};
     }
-    const ScreenPoint pointer = state_->xPointer->Position();
-    if (const auto point = layout.FromLogical(pointer.x, pointer.y)) return *point;
-    return {};
+    return state_->xPointer->PixelUnder(layout).value_or(ScreenPoint{});
   }
   // Without access the monitors' places are unknown: the layout's logical
   // units, which are its pixels at scale 1.
@@ -261,12 +259,7 @@ bool PortalDesktop::IsOnScreen(std::int32_t x, std::int32_t y) {
 bool PortalDesktop::AnyMouseButtonDown() { return state_->xPointer->AnyButtonDown(); }
 
 bool PortalDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
-  if (!state_->Running()) return false;
-  const ScreenLayout layout = state_->Layout();
-  const int index = layout.OutputAt(x, y);
-  if (index < 0) return false;
-  const LogicalPoint p = layout.ToLogical(index, x, y);
-  return state_->xPointer->OwnWindowAt(int(std::floor(p.x)), int(std::floor(p.y)));
+  return state_->Running() && state_->xPointer->OwnWindowAt(state_->Layout(), x, y);
 }
 
 void PortalDesktop::TakeEvents() {

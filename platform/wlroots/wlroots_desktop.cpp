@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <thread>
 
@@ -114,14 +113,10 @@ WlrootsDesktop::WlrootsDesktop(std::shared_ptr<State> state) : state_(std::move(
 
 WlrootsDesktop::~WlrootsDesktop() = default;
 
-// XWayland reports logical units, and only whole ones: at scale 1.5 a
-// corner lands on every third pixel but one.
 ScreenPoint WlrootsDesktop::GetCursorPos() {
   state_->Usable();
   if (!state_->client) return {};
-  const ScreenPoint pointer = state_->xPointer->Position();
-  if (const auto point = state_->client->Layout().FromLogical(pointer.x, pointer.y)) return *point;
-  return {};
+  return state_->xPointer->PixelUnder(state_->client->Layout()).value_or(ScreenPoint{});
 }
 
 std::unique_ptr<ScreenContext> WlrootsDesktop::GetDC() {
@@ -163,12 +158,7 @@ bool WlrootsDesktop::AnyMouseButtonDown() {
 // Our window is an X window: the topmost X window there is compared with
 // it. A native Wayland window lying over ours is unknown to X and missed.
 bool WlrootsDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
-  if (!state_->Usable()) return false;
-  const ScreenLayout& layout = state_->client->Layout();
-  const int index = layout.OutputAt(x, y);
-  if (index < 0) return false;
-  const LogicalPoint p = layout.ToLogical(index, x, y);
-  return state_->xPointer->OwnWindowAt(int(std::floor(p.x)), int(std::floor(p.y)));
+  return state_->Usable() && state_->xPointer->OwnWindowAt(state_->client->Layout(), x, y);
 }
 
 void WlrootsDesktop::TakeEvents() { state_->Usable(); }
