@@ -117,6 +117,52 @@ Result Measure(Desktop& backend, const TRect& area, Colorref colour, bool perSam
   return result;
 }
 
+// The three kinds of pass both benchmarks time over the 1920x1080 area.
+struct Passes {
+  Result idle, clicking, reference;
+  int clickingPasses = 0;
+  std::vector<ScreenPoint> expected;
+};
+
+Passes MeasureAll(Desktop& backend, int passes, long compositorPid) {
+  const TRect area{0, 0, 1920, 1080};
+  Passes p;
+  p.expected = ExpectedClicks(area, BenchTargets());
+  p.idle = Measure(backend, area, kAbsent, false, passes, 10, compositorPid);
+  p.clickingPasses = std::max(3, passes / 30);
+  p.clicking = Measure(backend, area, kTarget, false, p.clickingPasses, 1, compositorPid);
+  p.reference = Measure(backend, area, kTarget, true, 1, 0, compositorPid);
+  return p;
+}
+
+// The table of passes and the cost per click; whether every pass clicked
+// the expected points.
+bool PrintPasses(const Passes& p, const char* compositor, const char* afterClick) {
+  std::printf("%-10s %-36s %6s %10s %12s %12s %7s\n", "area", "passes", "passes", "ms/pass",
+              "CPU program", (std::string("CPU ") + compositor).c_str(), "clicks");
+  auto row = [&](const char* what, const Result& r, const std::vector<ScreenPoint>& want) {
+    const bool same = r.stable && Same(r.clicks, want);
+    std::printf("%-10s %-36s %6d %10.3f %9.3f ms %9.3f ms %7zu%s\n", "1920x1080", what, r.passes,
+                r.medianMs, r.ownCpuMs, r.compositorCpuMs, r.clicks.size(),
+                same ? "" : "  WRONG POINTS");
+    return same;
+  };
+  bool ok = row("nothing to click (a usual tick)", p.idle, {});
+  ok = row("clicking every target", p.clicking, p.expected) && ok;
+  ok = row("clicking, per-sample reads", p.reference, p.expected) && ok;
+  if (!p.clicking.clicks.empty())
+    std::printf("\n%s:\n%.1f ms per click (clicking pass less an idle one, over %zu clicks).\n",
+                afterClick, (p.clicking.medianMs - p.idle.medianMs) / double(p.clicking.clicks.size()),
+                p.clicking.clicks.size());
+  return ok;
+}
+
+int Verdict(bool ok) {
+  std::printf("\n%s\n", ok ? "Bulk and per-sample passes clicked the same points, the expected ones."
+                           : "MISMATCH: some pass clicked other points.");
+  return ok ? 0 : 1;
+}
+
 double MsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
@@ -159,16 +205,11 @@ int RunPortal(int passes, long compositorPid) {
   }
   poll.stop();
 
-  const TRect area{0, 0, 1920, 1080};
-  const std::vector<ScreenPoint> expected = ExpectedClicks(area, BenchTargets());
-  const Result idle = Measure(backend, area, kAbsent, false, passes, 10, compositorPid);
-  const int clickingPasses = std::max(3, passes / 30);
-  const Result clicking = Measure(backend, area, kTarget, false, clickingPasses, 1, compositorPid);
-  const Result reference = Measure(backend, area, kTarget, true, 1, 0, compositorPid);
+  const Passes measured = MeasureAll(backend, passes, compositorPid);
 
   // Tracking as a user would set it: a pass every 500 ms for 10 s.
   RecordingDesktop recording(backend, /*sendButtons=*/true);
-  BenchForm form(recording, kAbsent, area);
+  BenchForm form(recording, kAbsent, TRect{0, 0, 1920, 1080});
   QTimer tick;
   QObject::connect(&tick, &QTimer::timeout, [&] { form.tracker.ScanPass(); });
   const double cpu0 = OwnCpuSeconds(), compositor0 = ProcessCpuSeconds(compositorPid);
@@ -183,33 +224,16 @@ int RunPortal(int passes, long compositorPid) {
               "newest PipeWire picture kept in memory, clicks sent with RemoteDesktop. CPU\n"
               "per pass of the program and of mutter. Median of %d passes after 10 warm-up\n"
               "ones; clicking passes %d after 1.\n\n",
-              passes, clickingPasses);
+              passes, measured.clickingPasses);
   std::printf("Asked until allowed (the dialog, answered by the benchmark's driver): %.0f ms\n"
               "Allowed until the first picture:                                  %.0f ms\n\n",
               allowedMs, firstPictureMs);
-  std::printf("%-10s %-36s %6s %10s %12s %12s %7s\n", "area", "passes", "passes", "ms/pass",
-              "CPU program", "CPU mutter", "clicks");
-  auto row = [&](const char* what, const Result& r, const std::vector<ScreenPoint>& want) {
-    const bool same = r.stable && Same(r.clicks, want);
-    std::printf("%-10s %-36s %6d %10.3f %9.3f ms %9.3f ms %7zu%s\n", "1920x1080", what, r.passes,
-                r.medianMs, r.ownCpuMs, r.compositorCpuMs, r.clicks.size(),
-                same ? "" : "  WRONG POINTS");
-    return same;
-  };
-  bool ok = row("nothing to click (a usual tick)", idle, {});
-  ok = row("clicking every target", clicking, expected) && ok;
-  ok = row("clicking, per-sample reads", reference, expected) && ok;
-  if (!clicking.clicks.empty())
-    std::printf("\nAfter each click a read waits for the next picture (at most 100 ms):\n"
-                "%.1f ms per click (clicking pass less an idle one, over %zu clicks).\n",
-                (clicking.medianMs - idle.medianMs) / double(clicking.clicks.size()),
-                clicking.clicks.size());
+  const bool ok = PrintPasses(measured, "mutter",
+                              "After each click a read waits for the next picture (at most 100 ms)");
   std::printf("Tracking at 500 ms with nothing to click, CPU per second: program %.2f ms, "
               "mutter %.2f ms.\n",
               trackingCpuMs, trackingCompositorMs);
-  std::printf("\n%s\n", ok ? "Bulk and per-sample passes clicked the same points, the expected ones."
-                           : "MISMATCH: some pass clicked other points.");
-  return ok ? 0 : 1;
+  return Verdict(ok);
 }
 
 }  // namespace
@@ -239,12 +263,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
 
-  const TRect area{0, 0, 1920, 1080};
-  const std::vector<ScreenPoint> expected = ExpectedClicks(area, BenchTargets());
-  const Result idle = Measure(backend, area, kAbsent, false, passes, 10, compositorPid);
-  const int clickingPasses = std::max(3, passes / 30);
-  const Result clicking = Measure(backend, area, kTarget, false, clickingPasses, 1, compositorPid);
-  const Result reference = Measure(backend, area, kTarget, true, 1, 0, compositorPid);
+  const Passes measured = MeasureAll(backend, passes, compositorPid);
 
   std::printf("Scan passes on headless sway (pixman), one output of 1920x1080 at scale 1 showing\n"
               "the same painted desktop; reads with wlr-screencopy, clicks sent with the\n"
@@ -253,25 +272,7 @@ int main(int argc, char** argv) {
               "frame at once, one right after another waits for the next refresh (60 Hz).\n"
               "CPU per pass of the program and of sway. Median of %d passes after 10 warm-up\n"
               "ones; clicking passes %d after 1.\n\n",
-              passes, clickingPasses);
-  std::printf("%-10s %-36s %6s %10s %12s %12s %7s\n", "area", "passes", "passes", "ms/pass",
-              "CPU program", "CPU sway", "clicks");
-  auto row = [&](const char* what, const Result& r, const std::vector<ScreenPoint>& want) {
-    const bool same = r.stable && Same(r.clicks, want);
-    std::printf("%-10s %-36s %6d %10.3f %9.3f ms %9.3f ms %7zu%s\n", "1920x1080", what, r.passes,
-                r.medianMs, r.ownCpuMs, r.compositorCpuMs, r.clicks.size(),
-                same ? "" : "  WRONG POINTS");
-    return same;
-  };
-  bool ok = row("nothing to click (a usual tick)", idle, {});
-  ok = row("clicking every target", clicking, expected) && ok;
-  ok = row("clicking, per-sample reads", reference, expected) && ok;
-  if (!clicking.clicks.empty())
-    std::printf("\nAfter each click the rest of the area is read again from a new frame:\n"
-                "%.1f ms per click (clicking pass less an idle one, over %zu clicks).\n",
-                (clicking.medianMs - idle.medianMs) / double(clicking.clicks.size()),
-                clicking.clicks.size());
-  std::printf("\n%s\n", ok ? "Bulk and per-sample passes clicked the same points, the expected ones."
-                           : "MISMATCH: some pass clicked other points.");
-  return ok ? 0 : 1;
+              passes, measured.clickingPasses);
+  return Verdict(PrintPasses(measured, "sway",
+                             "After each click the rest of the area is read again from a new frame"));
 }

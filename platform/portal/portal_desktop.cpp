@@ -109,7 +109,7 @@ struct PortalDesktop::State {
 
 namespace {
 
-class PortalScreenContext final : public ScreenContext {
+class PortalScreenContext final : public PerOutputScreenContext {
  public:
   explicit PortalScreenContext(std::shared_ptr<PortalDesktop::State> state) : s_(std::move(state)) {}
 
@@ -124,18 +124,9 @@ class PortalScreenContext final : public ScreenContext {
     return picture ? picture->Shown(x - o.left, y - o.top) : CLR_INVALID;
   }
 
-  void ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
-                  Colorref* out) override {
-    if (width > 0 && height > 0) ReadGrid({left, top, height, 1, width, 1, 1, 1}, out);
-  }
-
+ private:
   // From the pictures kept: no waiting, except once per stream after a click.
-  void ReadGrid(const SampleGrid& g, Colorref* out) override {
-    if (g.rows <= 0 || g.runs <= 0 || g.samples <= 0) return;
-    if (g.rowStep <= 0 || g.runStep <= 0 || g.sampleStep <= 0) {
-      ScreenContext::ReadGrid(g, out);
-      return;
-    }
+  void ReadOutputs(const SampleGrid& g, Colorref* out) override {
     if (!s_->Running()) {
       std::fill(out, out + g.Count(), CLR_INVALID);
       return;
@@ -147,7 +138,6 @@ class PortalScreenContext final : public ScreenContext {
     });
   }
 
- private:
   std::shared_ptr<PortalDesktop::State> s_;
 };
 

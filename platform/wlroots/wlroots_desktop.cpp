@@ -43,7 +43,7 @@ struct WlrootsDesktop::State {
 
 namespace {
 
-class WlrootsScreenContext final : public ScreenContext {
+class WlrootsScreenContext final : public PerOutputScreenContext {
  public:
   explicit WlrootsScreenContext(std::shared_ptr<WlrootsDesktop::State> state)
       : s_(std::move(state)) {}
@@ -60,18 +60,9 @@ class WlrootsScreenContext final : public ScreenContext {
     return capture ? capture->Shown(px, py) : CLR_INVALID;
   }
 
-  void ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
-                  Colorref* out) override {
-    if (width > 0 && height > 0) ReadGrid({left, top, height, 1, width, 1, 1, 1}, out);
-  }
-
+ private:
   // Per output, one copy of the part of it that the samples span.
-  void ReadGrid(const SampleGrid& g, Colorref* out) override {
-    if (g.rows <= 0 || g.runs <= 0 || g.samples <= 0) return;
-    if (g.rowStep <= 0 || g.runStep <= 0 || g.sampleStep <= 0) {
-      ScreenContext::ReadGrid(g, out);
-      return;
-    }
+  void ReadOutputs(const SampleGrid& g, Colorref* out) override {
     if (!s_->Usable()) {
       std::fill(out, out + g.Count(), CLR_INVALID);
       return;
@@ -87,7 +78,6 @@ class WlrootsScreenContext final : public ScreenContext {
                       });
   }
 
- private:
   std::shared_ptr<WlrootsDesktop::State> s_;
 };
 

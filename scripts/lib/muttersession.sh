@@ -7,7 +7,7 @@
 # if missing), through setpriv: the session bus lets in its own user only,
 # so everything that talks to it goes through in_mutter_session.
 
-. "$(dirname "${BASH_SOURCE[0]}")/swaysession.sh"  # make_invisible_cursors
+. "$(dirname "${BASH_SOURCE[0]}")/swaysession.sh"  # make_invisible_cursors, sanitizer_settings
 
 MUTTER_USER=${MUTTER_USER:-$SWAY_USER}
 
@@ -104,15 +104,11 @@ mutter_has_wireplumber() {
 # as its user. Started with start_bg "${MUTTER_COMMAND[@]}", the PID kept
 # is CMD's own, so stop_started reaches it.
 in_mutter_session() {
-  # A sanitizer build's settings go along into the cleared environment.
-  local name sanitizers=()
-  for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
-    [ -z "${!name:-}" ] || sanitizers+=("$name=${!name}")
-  done
+  sanitizer_settings
   MUTTER_COMMAND=("${MUTTER_AS[@]}" env -i HOME="$MUTTER_HOME" PATH="$PATH" XDG_RUNTIME_DIR="$MUTTER_RUNTIME"
     DBUS_SESSION_BUS_ADDRESS="$MUTTER_BUS" WAYLAND_DISPLAY="$MUTTER_WAYLAND_DISPLAY" DISPLAY="$MUTTER_DISPLAY"
     XAUTHORITY="$MUTTER_XAUTHORITY" XCURSOR_PATH="$MUTTER_RUNTIME/cursors" XCURSOR_THEME=invisible XCURSOR_SIZE=24
-    XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME LANG=C.UTF-8 "${sanitizers[@]}" "$@")
+    XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME LANG=C.UTF-8 "${SANITIZER_SETTINGS[@]}" "$@")
 }
 
 # as_mutter_user CMD...: runs CMD in the session, as its user, and waits for it.

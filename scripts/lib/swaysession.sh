@@ -70,15 +70,21 @@ start_sway() {
 # its user. Started with start_bg "${SWAY_COMMAND[@]}", the PID kept is
 # CMD's own, so stop_started reaches it.
 in_sway_session() {
-  # A sanitizer build's settings go along into the cleared environment.
-  local name sanitizers=()
-  for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
-    [ -z "${!name:-}" ] || sanitizers+=("$name=${!name}")
-  done
+  sanitizer_settings
   SWAY_COMMAND=("${SWAY_AS[@]}" env -i HOME="$SWAY_HOME" PATH="$PATH" XDG_RUNTIME_DIR="$SWAY_RUNTIME"
     WAYLAND_DISPLAY="$SWAY_WAYLAND_DISPLAY" DISPLAY="$SWAY_DISPLAY" SWAYSOCK="$SWAY_SOCK"
     XDG_SESSION_TYPE=wayland XCURSOR_PATH="$SWAY_CURSORS" XCURSOR_THEME=invisible XCURSOR_SIZE=24
-    LANG=C.UTF-8 "${sanitizers[@]}" "$@")
+    LANG=C.UTF-8 "${SANITIZER_SETTINGS[@]}" "$@")
+}
+
+# A sanitizer build's settings, to go along into a cleared environment:
+# sets SANITIZER_SETTINGS to NAME=VALUE words.
+sanitizer_settings() {
+  local name
+  SANITIZER_SETTINGS=()
+  for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+    [ -z "${!name:-}" ] || SANITIZER_SETTINGS+=("$name=${!name}")
+  done
 }
 
 # as_sway_user CMD...: runs CMD in the session, as its user, and waits for it.
