@@ -7,7 +7,7 @@
 # if missing), through setpriv: the session bus lets in its own user only,
 # so everything that talks to it goes through in_mutter_session.
 
-. "$(dirname "${BASH_SOURCE[0]}")/swaysession.sh"  # make_invisible_cursors, sanitizer_settings
+. "$(dirname "${BASH_SOURCE[0]}")/swaysession.sh"  # session_user, make_invisible_cursors, sanitizer_settings
 
 MUTTER_USER=${MUTTER_USER:-$SWAY_USER}
 
@@ -26,17 +26,8 @@ start_mutter() {
     ((height > ${size#*x})) || height=${size#*x}
   done
   MUTTER_LAYOUT=${width}x$height MUTTER_MONITORS=$#
-  MUTTER_AS=()
-  if [ "$(id -u)" -eq 0 ]; then
-    # Tests running side by side may race to create it.
-    id "$MUTTER_USER" >/dev/null 2>&1 ||
-      useradd --system --create-home --home-dir "/var/lib/$MUTTER_USER" --shell /usr/sbin/nologin "$MUTTER_USER" ||
-      id "$MUTTER_USER" >/dev/null 2>&1 || return 1
-    MUTTER_AS=(setpriv --reuid="$MUTTER_USER" --regid="$MUTTER_USER" --init-groups)
-    MUTTER_HOME=$(getent passwd "$MUTTER_USER" | cut -d: -f6)
-  else
-    MUTTER_HOME=$HOME
-  fi
+  session_user "$MUTTER_USER" || return 1
+  MUTTER_AS=("${SESSION_AS[@]}") MUTTER_HOME=$SESSION_HOME
   MUTTER_RUNTIME=$(mktemp -d /tmp/mutter-runtime.XXXXXX)
   chmod 0700 "$MUTTER_RUNTIME"
   [ "$(id -u)" -ne 0 ] || chown "$MUTTER_USER:" "$MUTTER_RUNTIME"

@@ -27,21 +27,28 @@ make_invisible_cursors() {
   done
 }
 
+# session_user USER: who a private session runs as. As root, USER (created
+# if missing) through setpriv: sway refuses root, and a session bus lets in
+# its own user only. Sets SESSION_AS (the command prefix, empty when not
+# root) and SESSION_HOME.
+session_user() {
+  SESSION_AS=() SESSION_HOME=$HOME
+  [ "$(id -u)" -eq 0 ] || return 0
+  # Tests running side by side may race to create it.
+  id "$1" >/dev/null 2>&1 ||
+    useradd --system --create-home --home-dir "/var/lib/$1" --shell /usr/sbin/nologin "$1" ||
+    id "$1" >/dev/null 2>&1 || return 1
+  SESSION_AS=(setpriv --reuid="$1" --regid="$1" --init-groups)
+  SESSION_HOME=$(getent passwd "$1" | cut -d: -f6)
+}
+
 # start_sway CONFIG OUTPUTS: a headless sway with OUTPUTS outputs and the
 # given config file; sets SWAY_RUNTIME (its XDG_RUNTIME_DIR, also a place
 # the session user may write) and the variables as_sway_user passes on.
 start_sway() {
   local config=$1 outputs=${2:-1}
-  SWAY_AS=()
-  if [ "$(id -u)" -eq 0 ]; then
-    # Tests running side by side may race to create it.
-    id "$SWAY_USER" >/dev/null 2>&1 ||
-      useradd --system --create-home --home-dir "/var/lib/$SWAY_USER" --shell /usr/sbin/nologin "$SWAY_USER" ||
-      id "$SWAY_USER" >/dev/null 2>&1 || return 1
-    SWAY_AS=(setpriv --reuid="$SWAY_USER" --regid="$SWAY_USER" --init-groups)
-  fi
-  SWAY_HOME=$(getent passwd "$(id -u "${SWAY_USER}" 2>/dev/null || id -u)" | cut -d: -f6)
-  [ "$(id -u)" -eq 0 ] || SWAY_HOME=$HOME
+  session_user "$SWAY_USER" || return 1
+  SWAY_AS=("${SESSION_AS[@]}") SWAY_HOME=$SESSION_HOME
   SWAY_RUNTIME=$(mktemp -d /tmp/sway-runtime.XXXXXX)
   SWAY_CURSORS=$SWAY_RUNTIME.cursors
   make_invisible_cursors "$SWAY_CURSORS"
