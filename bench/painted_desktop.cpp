@@ -49,8 +49,8 @@ std::vector<std::uint32_t> PaintDesktop(int width, int height,
 }
 
 std::vector<Rect> BenchTargets() {
-  return {{350, 200, 200, 30},   {1230, 515, 200, 30},  {640, 900, 200, 30},
-          {2400, 300, 200, 30},  {1700, 1500, 200, 30}, {3300, 1900, 200, 30}};
+  return {{350, 200, 200, 30},  {1230, 515, 200, 30},  {640, 900, 200, 30},
+          {2400, 300, 200, 30}, {1700, 1500, 200, 30}, {3300, 1900, 200, 30}};
 }
 
 std::vector<Rect> NearMissesOf(const std::vector<Rect>& targets) {

@@ -35,11 +35,11 @@ void Paint(Display* d, int width, int height, const std::vector<Rect>& targets) 
 
   const int screen = DefaultScreen(d);
   const Window root = RootWindow(d, screen);
-  const Pixmap wallpaper = XCreatePixmap(d, root, unsigned(width), unsigned(height),
-                                         unsigned(DefaultDepth(d, screen)));
+  const Pixmap wallpaper =
+      XCreatePixmap(d, root, unsigned(width), unsigned(height), unsigned(DefaultDepth(d, screen)));
   XImage* image = XCreateImage(d, DefaultVisual(d, screen), unsigned(DefaultDepth(d, screen)),
-                               ZPixmap, 0, reinterpret_cast<char*>(pixels.data()),
-                               unsigned(width), unsigned(height), 32, width * 4);
+                               ZPixmap, 0, reinterpret_cast<char*>(pixels.data()), unsigned(width),
+                               unsigned(height), 32, width * 4);
   const GC gc = XCreateGC(d, wallpaper, 0, nullptr);
   XPutImage(d, wallpaper, gc, image, 0, 0, 0, 0, unsigned(width), unsigned(height));
   image->data = nullptr;
@@ -54,16 +54,15 @@ void Paint(Display* d, int width, int height, const std::vector<Rect>& targets) 
     attributes.background_pixel = ToRgb(kTarget);
     attributes.override_redirect = True;
     const Rect& t = targets[i];
-    const Window w = XCreateWindow(d, root, t.x, t.y, unsigned(t.w), unsigned(t.h), 0,
-                                   CopyFromParent, InputOutput, CopyFromParent,
-                                   CWBackPixel | CWOverrideRedirect, &attributes);
+    const Window w =
+        XCreateWindow(d, root, t.x, t.y, unsigned(t.w), unsigned(t.h), 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &attributes);
     XMapRaised(d, w);
   }
   XSync(d, False);
 }
 
 // ------------------------------------------------------------ the passes
-
 
 struct Strategy {
   const char* name;
@@ -109,8 +108,7 @@ Result Measure(const Strategy& s, const TRect& area, Colorref colour, int passes
     else
       tracker.ScanPass();
     const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count();
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (i == 0) result.clicks = desktop.clicks;
     result.stable = result.stable && Same(desktop.clicks, result.clicks);
     if (i < warmUp) continue;
@@ -130,7 +128,8 @@ Result Measure(const Strategy& s, const TRect& area, Colorref colour, int passes
 int main(int argc, char** argv) {
   int passes = 300, perSamplePasses = 5;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (!std::strcmp(argv[i], "--passes")) passes = std::max(3, std::atoi(argv[i + 1]));
+    if (!std::strcmp(argv[i], "--passes"))
+      passes = std::max(3, std::atoi(argv[i + 1]));
     else if (!std::strcmp(argv[i], "--per-sample-passes"))
       perSamplePasses = std::max(1, std::atoi(argv[i + 1]));
   }
@@ -157,11 +156,12 @@ int main(int argc, char** argv) {
       {"sampled + SHM", false, {true, true}},
   };
   const std::string programMethod = X11Desktop::Open()->ReadMethodName();
-  std::printf("Scan passes on Xvfb %dx%dx24, a painted desktop with %zu targets of 200x30 and\n"
-              "a near miss one colour unit off below each; clicks are recorded, not sent.\n"
-              "Median of up to %d timed passes after 10 warm-up ones (per-sample reads: %d\n"
-              "after 1); slow strategies stop after about 5 s. The program reads with %s.\n",
-              width, height, targets.size(), passes, perSamplePasses, programMethod.c_str());
+  std::printf(
+      "Scan passes on Xvfb %dx%dx24, a painted desktop with %zu targets of 200x30 and\n"
+      "a near miss one colour unit off below each; clicks are recorded, not sent.\n"
+      "Median of up to %d timed passes after 10 warm-up ones (per-sample reads: %d\n"
+      "after 1); slow strategies stop after about 5 s. The program reads with %s.\n",
+      width, height, targets.size(), passes, perSamplePasses, programMethod.c_str());
 
   struct Scenario {
     const char* title;
@@ -175,22 +175,20 @@ int main(int argc, char** argv) {
   bool allSame = true;
   for (const Scenario& scenario : scenarios) {
     std::printf("\n%s\n", scenario.title);
-    std::printf("%-10s %-22s %-34s %6s %10s %10s %7s\n", "area", "strategy", "reads with",
-                "passes", "ms/pass", "speed-up", "clicks");
+    std::printf("%-10s %-22s %-34s %6s %10s %10s %7s\n", "area", "strategy", "reads with", "passes",
+                "ms/pass", "speed-up", "clicks");
     for (const TRect& area : areas) {
       const std::vector<ScreenPoint> expected =
           scenario.colour == kTarget ? ExpectedClicks(area, targets) : std::vector<ScreenPoint>{};
       double perSampleMs = 0;
       for (const Strategy& s : strategies) {
-        const Result r = s.perSample
-                             ? Measure(s, area, scenario.colour, perSamplePasses, 1, 1e9)
-                             : Measure(s, area, scenario.colour, passes, 10, 5);
+        const Result r = s.perSample ? Measure(s, area, scenario.colour, perSamplePasses, 1, 1e9)
+                                     : Measure(s, area, scenario.colour, passes, 10, 5);
         if (s.perSample) perSampleMs = r.medianMs;
         const bool same = r.stable && Same(r.clicks, expected);
         allSame = allSame && same;
         char label[32];
-        std::snprintf(label, sizeof label, "%dx%d", area.Right - area.Left,
-                      area.Bottom - area.Top);
+        std::snprintf(label, sizeof label, "%dx%d", area.Right - area.Left, area.Bottom - area.Top);
         std::printf("%-10s %-22s %-34s %6d %10.3f %9.0fx %7zu%s%s\n", label, s.name,
                     r.method.c_str(), r.passes, r.medianMs, perSampleMs / r.medianMs,
                     r.clicks.size(), same ? "" : "  WRONG POINTS",
@@ -199,7 +197,7 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("\n%s\n", allSame ? "All strategies clicked the same points, the expected ones."
-                                  : "MISMATCH: some strategy clicked other points.");
+                                : "MISMATCH: some strategy clicked other points.");
   XCloseDisplay(display);
   return allSame ? 0 : 1;
 }

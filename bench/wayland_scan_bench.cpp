@@ -8,6 +8,7 @@
 //
 // Usage: wayland_scan_bench --paint FILE.ppm WIDTH HEIGHT
 //        wayland_scan_bench [--portal] [--passes N] [--compositor-pid PID]
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,7 +18,6 @@
 #include <fstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include <QCoreApplication>
@@ -31,7 +31,8 @@
 namespace {
 
 int WritePpm(const char* path, int width, int height) {
-  const std::vector<std::uint32_t> pixels = PaintDesktop(width, height, BenchTargets(), NearMissesOf(BenchTargets()));
+  const std::vector<std::uint32_t> pixels =
+      PaintDesktop(width, height, BenchTargets(), NearMissesOf(BenchTargets()));
   std::ofstream out(path, std::ios::binary);
   out << "P6\n" << width << " " << height << "\n255\n";
   for (std::uint32_t p : pixels) {
@@ -65,7 +66,6 @@ double OwnCpuSeconds() {
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
   return double(t.tv_sec) + t.tv_nsec / 1e9;
 }
-
 
 struct Result {
   double medianMs = 0, ownCpuMs = 0, compositorCpuMs = 0;
@@ -152,19 +152,22 @@ bool PrintPasses(const Passes& p, const char* compositor, const char* afterClick
   ok = row("clicking, per-sample reads", p.reference, p.expected) && ok;
   if (!p.clicking.clicks.empty())
     std::printf("\n%s:\n%.1f ms per click (clicking pass less an idle one, over %zu clicks).\n",
-                afterClick, (p.clicking.medianMs - p.idle.medianMs) / double(p.clicking.clicks.size()),
+                afterClick,
+                (p.clicking.medianMs - p.idle.medianMs) / double(p.clicking.clicks.size()),
                 p.clicking.clicks.size());
   return ok;
 }
 
 int Verdict(bool ok) {
-  std::printf("\n%s\n", ok ? "Bulk and per-sample passes clicked the same points, the expected ones."
-                           : "MISMATCH: some pass clicked other points.");
+  std::printf("\n%s\n",
+              ok ? "Bulk and per-sample passes clicked the same points, the expected ones."
+                 : "MISMATCH: some pass clicked other points.");
   return ok ? 0 : 1;
 }
 
 double MsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
 }
 
 // Through the desktop portal, as on GNOME: the dialog is answered from
@@ -219,20 +222,23 @@ int RunPortal(int passes, long compositorPid) {
   const double trackingCpuMs = (OwnCpuSeconds() - cpu0) * 1000 / 10;
   const double trackingCompositorMs = (ProcessCpuSeconds(compositorPid) - compositor0) * 1000 / 10;
 
-  std::printf("Scan passes through the desktop portal on headless mutter, one monitor of\n"
-              "1920x1080 showing the painted desktop in a full-screen window; reads from the\n"
-              "newest PipeWire picture kept in memory, clicks sent with RemoteDesktop. CPU\n"
-              "per pass of the program and of mutter. Median of %d passes after 10 warm-up\n"
-              "ones; clicking passes %d after 1.\n\n",
-              passes, measured.clickingPasses);
-  std::printf("Asked until allowed (the dialog, answered by the benchmark's driver): %.0f ms\n"
-              "Allowed until the first picture:                                  %.0f ms\n\n",
-              allowedMs, firstPictureMs);
-  const bool ok = PrintPasses(measured, "mutter",
-                              "After each click a read waits for the next picture (at most 100 ms)");
-  std::printf("Tracking at 500 ms with nothing to click, CPU per second: program %.2f ms, "
-              "mutter %.2f ms.\n",
-              trackingCpuMs, trackingCompositorMs);
+  std::printf(
+      "Scan passes through the desktop portal on headless mutter, one monitor of\n"
+      "1920x1080 showing the painted desktop in a full-screen window; reads from the\n"
+      "newest PipeWire picture kept in memory, clicks sent with RemoteDesktop. CPU\n"
+      "per pass of the program and of mutter. Median of %d passes after 10 warm-up\n"
+      "ones; clicking passes %d after 1.\n\n",
+      passes, measured.clickingPasses);
+  std::printf(
+      "Asked until allowed (the dialog, answered by the benchmark's driver): %.0f ms\n"
+      "Allowed until the first picture:                                  %.0f ms\n\n",
+      allowedMs, firstPictureMs);
+  const bool ok = PrintPasses(
+      measured, "mutter", "After each click a read waits for the next picture (at most 100 ms)");
+  std::printf(
+      "Tracking at 500 ms with nothing to click, CPU per second: program %.2f ms, "
+      "mutter %.2f ms.\n",
+      trackingCpuMs, trackingCompositorMs);
   return Verdict(ok);
 }
 
@@ -246,8 +252,10 @@ int main(int argc, char** argv) {
   bool portal = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--portal")) portal = true;
-    if (i + 1 < argc && !std::strcmp(argv[i], "--passes")) passes = std::max(3, std::atoi(argv[i + 1]));
-    if (i + 1 < argc && !std::strcmp(argv[i], "--compositor-pid")) compositorPid = std::atol(argv[i + 1]);
+    if (i + 1 < argc && !std::strcmp(argv[i], "--passes"))
+      passes = std::max(3, std::atoi(argv[i + 1]));
+    if (i + 1 < argc && !std::strcmp(argv[i], "--compositor-pid"))
+      compositorPid = std::atol(argv[i + 1]);
   }
   if (portal) return RunPortal(passes, compositorPid);
   WlrootsDesktop::Opening opening = WlrootsDesktop::Open();
@@ -265,14 +273,15 @@ int main(int argc, char** argv) {
 
   const Passes measured = MeasureAll(backend, passes, compositorPid);
 
-  std::printf("Scan passes on headless sway (pixman), one output of 1920x1080 at scale 1 showing\n"
-              "the same painted desktop; reads with wlr-screencopy, clicks sent with the\n"
-              "virtual pointer (onto the background), a pass every 20 ms or more. A pass holds\n"
-              "the window for all of its time (ms/pass): a read after a quiet moment gets a\n"
-              "frame at once, one right after another waits for the next refresh (60 Hz).\n"
-              "CPU per pass of the program and of sway. Median of %d passes after 10 warm-up\n"
-              "ones; clicking passes %d after 1.\n\n",
-              passes, measured.clickingPasses);
-  return Verdict(PrintPasses(measured, "sway",
-                             "After each click the rest of the area is read again from a new frame"));
+  std::printf(
+      "Scan passes on headless sway (pixman), one output of 1920x1080 at scale 1 showing\n"
+      "the same painted desktop; reads with wlr-screencopy, clicks sent with the\n"
+      "virtual pointer (onto the background), a pass every 20 ms or more. A pass holds\n"
+      "the window for all of its time (ms/pass): a read after a quiet moment gets a\n"
+      "frame at once, one right after another waits for the next refresh (60 Hz).\n"
+      "CPU per pass of the program and of sway. Median of %d passes after 10 warm-up\n"
+      "ones; clicking passes %d after 1.\n\n",
+      passes, measured.clickingPasses);
+  return Verdict(PrintPasses(
+      measured, "sway", "After each click the rest of the area is read again from a new frame"));
 }

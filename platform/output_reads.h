@@ -76,4 +76,3 @@ class PerOutputScreenContext : public ScreenContext {
   // As ReadGrid, with counts and steps positive.
   virtual void ReadOutputs(const SampleGrid& g, Colorref* out) = 0;
 };
-

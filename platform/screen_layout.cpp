@@ -48,10 +48,13 @@ std::optional<ScreenPoint> ScreenLayout::FromLogical(double x, double y) const {
     // The small allowance keeps a point exactly on a pixel's edge (logical
     // 300 at scale 1.5 is pixel 450) from falling into the one before.
     const auto px = std::min<std::int64_t>(
-        g.pixelWidth - 1, static_cast<std::int64_t>(std::floor((x - g.logicalX) * o.scaleX + 1e-6)));
+        g.pixelWidth - 1,
+        static_cast<std::int64_t>(std::floor((x - g.logicalX) * o.scaleX + 1e-6)));
     const auto py = std::min<std::int64_t>(
-        g.pixelHeight - 1, static_cast<std::int64_t>(std::floor((y - g.logicalY) * o.scaleY + 1e-6)));
-    return ScreenPoint{static_cast<std::int32_t>(o.left + px), static_cast<std::int32_t>(o.top + py)};
+        g.pixelHeight - 1,
+        static_cast<std::int64_t>(std::floor((y - g.logicalY) * o.scaleY + 1e-6)));
+    return ScreenPoint{static_cast<std::int32_t>(o.left + px),
+                       static_cast<std::int32_t>(o.top + py)};
   }
   return std::nullopt;
 }

@@ -19,10 +19,12 @@ DesktopChoice OpenX11(std::string why) {
   std::unique_ptr<X11Desktop> x11 = X11Desktop::Open();
   if (!x11) {
     const char* display = std::getenv("DISPLAY");
-    choice.error = std::string("нет X-дисплея (DISPLAY=") + (display ? display : "не задан") + "). " +
+    choice.error = std::string("нет X-дисплея (DISPLAY=") + (display ? display : "не задан") +
+                   "). " +
                    (why.empty() ? "Программе нужен рабочий стол X11 с расширением XTEST."
-                                : "Это сеанс Wayland, но " + why + ", а без XWayland программа "
-                                  "не может ни показать окно, ни работать через X11.");
+                                : "Это сеанс Wayland, но " + why +
+                                      ", а без XWayland программа "
+                                      "не может ни показать окно, ни работать через X11.");
     return choice;
   }
   choice.name = "screen: X11 (" + x11->ReadMethodName() + "), pointer: XTest";

@@ -50,8 +50,8 @@ void Tracker::ScanPass() {
   const Colorref target = controls_.Edit5.GetColor();
   if (!screen || target == CLR_INVALID) return;
 
-  const std::int64_t limit = static_cast<std::int64_t>(
-      std::min<std::size_t>(scanChunkLimit_, std::size_t{1} << 40));
+  const std::int64_t limit =
+      static_cast<std::int64_t>(std::min<std::size_t>(scanChunkLimit_, std::size_t{1} << 40));
   std::int64_t row = 0, run = 0;  // the next grid point to test
   std::int64_t bandRows = rows;   // rows the next read may cover
   bool justClicked = false;
@@ -156,8 +156,8 @@ void Tracker::ScanPassPerSample() {
   for (std::int64_t y = top + kTopMargin; y < std::int64_t{TrackingArea.Bottom} - kBottomMargin;
        y += kRowStep) {
     const std::int64_t left = TrackingArea.Left;
-    for (std::int64_t x = left + kLeftMargin;
-         x < std::int64_t{TrackingArea.Right} - kRightMargin; x += kColumnStep) {
+    for (std::int64_t x = left + kLeftMargin; x < std::int64_t{TrackingArea.Right} - kRightMargin;
+         x += kColumnStep) {
       if (RunMatches(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)))
         ClickAt(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
     }

@@ -21,13 +21,13 @@ struct TRect {
 
 // The window's controls that tracking reads and writes.
 struct TrackingControls {
-  TextControl& Edit1;  // left X
-  TextControl& Edit2;  // top Y
-  TextControl& Edit3;  // right X
-  TextControl& Edit4;  // bottom Y
-  ColorEdit& Edit5;    // target colour, shown as background and decimal text
-  TextControl& Edit6;  // interval in ms
-  TextControl& Label3; // area size
+  TextControl& Edit1;   // left X
+  TextControl& Edit2;   // top Y
+  TextControl& Edit3;   // right X
+  TextControl& Edit4;   // bottom Y
+  ColorEdit& Edit5;     // target colour, shown as background and decimal text
+  TextControl& Edit6;   // interval in ms
+  TextControl& Label3;  // area size
   TTimer& Timer1;
 };
 

@@ -1,8 +1,8 @@
 // Entry point of the Linux desktop program.
+#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTimer>
-#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>

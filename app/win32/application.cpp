@@ -11,7 +11,8 @@ void TApplication::Initialize() {
 }
 
 void TApplication::CreateForm(TForm1*& form) {
-  mainForm_ = std::make_unique<TForm1>(instance_, desktop_, [this](const Exception& e) { ShowException(e); });
+  mainForm_ = std::make_unique<TForm1>(instance_, desktop_,
+                                       [this](const Exception& e) { ShowException(e); });
   form = mainForm_.get();
   form->Show();
 }

@@ -84,11 +84,11 @@ void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
       &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
       SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd))));
   params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-      &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
-      SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+      &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+      SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
   params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-      &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-      SPA_PARAM_META_size,
+      &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+      SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size,
       SPA_POD_CHOICE_RANGE_Int(CursorMetaSize(64), CursorMetaSize(1), CursorMetaSize(256))));
   pw_stream_update_params(s->stream, params, 3);
 }
@@ -186,7 +186,8 @@ const spa_pod* FormatsOffered(spa_pod_builder* b) {
 }
 }  // namespace
 
-std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd, const std::vector<std::uint32_t>& nodes,
+std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd,
+                                                       const std::vector<std::uint32_t>& nodes,
                                                        std::string* error) {
   static const bool initialised = [] {
     pw_init(nullptr, nullptr);
@@ -216,10 +217,10 @@ std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd, const std::vector
   for (std::uint32_t node : nodes) {
     auto stream = std::make_unique<State::Stream>();
     stream->owner = state;
-    stream->stream = pw_stream_new(
-        state->core, "colorclicker",
-        pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
-                          PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+    stream->stream =
+        pw_stream_new(state->core, "colorclicker",
+                      pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
+                                        "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
     if (!stream->stream) {
       *error = "PipeWire: cannot make a stream";
       break;
@@ -264,8 +265,8 @@ std::shared_ptr<const StreamFrame> PipeWireStreams::Newest(std::size_t i) const 
   return i < state_->streams.size() ? state_->streams[i]->newest : nullptr;
 }
 
-std::shared_ptr<const StreamFrame> PipeWireStreams::WaitNewer(std::size_t i, std::uint64_t after,
-                                                              std::chrono::milliseconds timeout) const {
+std::shared_ptr<const StreamFrame> PipeWireStreams::WaitNewer(
+    std::size_t i, std::uint64_t after, std::chrono::milliseconds timeout) const {
   std::unique_lock<std::mutex> lock(state_->mutex);
   if (i >= state_->streams.size()) return nullptr;
   const State::Stream& s = *state_->streams[i];

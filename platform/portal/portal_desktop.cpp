@@ -111,7 +111,8 @@ namespace {
 
 class PortalScreenContext final : public PerOutputScreenContext {
  public:
-  explicit PortalScreenContext(std::shared_ptr<PortalDesktop::State> state) : s_(std::move(state)) {}
+  explicit PortalScreenContext(std::shared_ptr<PortalDesktop::State> state)
+      : s_(std::move(state)) {}
 
   Colorref GetPixel(std::int32_t x, std::int32_t y) override {
     if (!s_->Running()) return CLR_INVALID;
@@ -133,9 +134,8 @@ class PortalScreenContext final : public PerOutputScreenContext {
     }
     std::vector<std::size_t> streamOf;
     const ScreenLayout layout = s_->Layout(&streamOf);
-    ReadGridPerOutput(layout.Outputs(), g, out, [&](std::size_t i, const PixelRect&) {
-      return s_->Picture(streamOf[i]);
-    });
+    ReadGridPerOutput(layout.Outputs(), g, out,
+                      [&](std::size_t i, const PixelRect&) { return s_->Picture(streamOf[i]); });
   }
 
   std::shared_ptr<PortalDesktop::State> s_;
@@ -156,9 +156,9 @@ PortalDesktop::Opening PortalDesktop::Open(std::function<void()> onCompositorLos
   // Never the pointer painted into the pictures: just moved by a click, it
   // could hide a target or be taken for one.
   // An old portal without cursor modes is not asked for one (0).
-  state->cursorMode = (offer->cursorModes & kCursorMetadata)  ? kCursorMetadata
+  state->cursorMode = (offer->cursorModes & kCursorMetadata) ? kCursorMetadata
                       : (offer->cursorModes & kCursorHidden) ? kCursorHidden
-                                                              : offer->cursorModes & kCursorEmbedded;
+                                                             : offer->cursorModes & kCursorEmbedded;
   opening.desktop.reset(new PortalDesktop(std::move(state)));
   return opening;
 }
@@ -193,8 +193,9 @@ ScreenPoint PortalDesktop::GetCursorPos() {
     }
     if (newest) {
       const PlacedOutput& o = layout.Outputs()[at];
-      return ScreenPoint{std::int32_t(o.left + std::clamp(newest->position.x, 0, o.geometry.pixelWidth - 1)),
-                         std::int32_t(o.top + std::clamp(newest->position.y, 0, o.geometry.pixelHeight - 1))};
+      return ScreenPoint{
+          std::int32_t(o.left + std::clamp(newest->position.x, 0, o.geometry.pixelWidth - 1)),
+          std::int32_t(o.top + std::clamp(newest->position.y, 0, o.geometry.pixelHeight - 1))};
     }
     return state_->xPointer->PixelUnder(layout).value_or(ScreenPoint{});
   }
@@ -255,7 +256,8 @@ bool PortalDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
 void PortalDesktop::TakeEvents() {
   if (state_->pictures && state_->pictures->Broken()) {
     state_->session->End();
-    state_->Ended("Поток экрана от рабочего стола (PipeWire) прервался. Программа ничего не "
-                  "нажимает. Чтобы спросить снова, нажмите «Начать слежение».");
+    state_->Ended(
+        "Поток экрана от рабочего стола (PipeWire) прервался. Программа ничего не "
+        "нажимает. Чтобы спросить снова, нажмите «Начать слежение».");
   }
 }

@@ -1,10 +1,10 @@
 #include "platform/portal/portal_session.h"
 
+#include <unistd.h>
 #include <QtDBus/QDBusArgument>
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusObjectPath>
 #include <QtDBus/QDBusUnixFileDescriptor>
-#include <unistd.h>
 
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -17,14 +17,14 @@ constexpr std::uint32_t kMonitorSource = 1;
 // longer is stuck, and the tick must go on.
 constexpr int kInputCallTimeoutMs = 1000;
 
-const char* const kAskAgain = " Программа ничего не нажимает. Чтобы спросить снова, нажмите "
-                              "«Начать слежение».";
+const char* const kAskAgain =
+    " Программа ничего не нажимает. Чтобы спросить снова, нажмите "
+    "«Начать слежение».";
 
 std::uint32_t Property(QDBusConnection& bus, const QString& interface, const char* name,
                        std::string* error) {
-  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath,
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("Get"));
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
   call << interface << QString::fromLatin1(name);
   // The first call may start the portal, which can take many seconds.
   const QDBusMessage reply = bus.call(call, QDBus::Block, 60000);
@@ -93,8 +93,9 @@ PortalSession::~PortalSession() { Close(); }
 
 void PortalSession::Ask() {
   if (step_ != Step::Idle) return;
-  Request(Step::Creating, kRemoteDesktop, QStringLiteral("CreateSession"), {},
-          {{QStringLiteral("session_handle_token"), QStringLiteral("colorclicker%1").arg(++tokens_)}});
+  Request(
+      Step::Creating, kRemoteDesktop, QStringLiteral("CreateSession"), {},
+      {{QStringLiteral("session_handle_token"), QStringLiteral("colorclicker%1").arg(++tokens_)}});
 }
 
 // Each answer comes as a Response signal on a request object whose path
@@ -124,7 +125,8 @@ bool PortalSession::Request(Step step, const QString& interface, const QString& 
 void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBusMessage& message) {
   if (message.path() != requestPath_) return;
   bus_.disconnect(kService, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-                  QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
+                  QStringLiteral("Response"), this,
+                  SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
   if (code == 1) {
     Fail(std::string("Доступ к экрану и мыши не разрешён: запрос рабочего стола отклонён.") +
          kAskAgain);
@@ -134,7 +136,8 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
     Fail(std::string("Рабочий стол не дал доступа к экрану и мыши (запрос прерван).") + kAskAgain);
     return;
   }
-  if (step_ == Step::Creating) session_ = results.value(QStringLiteral("session_handle")).toString();
+  if (step_ == Step::Creating)
+    session_ = results.value(QStringLiteral("session_handle")).toString();
   const QDBusObjectPath session(session_);
   switch (step_) {
     case Step::Creating:
@@ -144,7 +147,8 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
               {QVariant::fromValue(session)}, {{QStringLiteral("types"), kPointerDevice}});
       break;
     case Step::SelectingDevices: {
-      QVariantMap options{{QStringLiteral("types"), kMonitorSource}, {QStringLiteral("multiple"), true}};
+      QVariantMap options{{QStringLiteral("types"), kMonitorSource},
+                          {QStringLiteral("multiple"), true}};
       if (cursorMode_) options.insert(QStringLiteral("cursor_mode"), cursorMode_);
       Request(Step::SelectingSources, kScreenCast, QStringLiteral("SelectSources"),
               {QVariant::fromValue(session)}, options);
@@ -156,20 +160,24 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
       break;
     case Step::Starting: {
       std::vector<PortalStream> streams = Streams(results.value(QStringLiteral("streams")));
-      if (!(results.value(QStringLiteral("devices")).toUInt() & kPointerDevice) || streams.empty()) {
+      if (!(results.value(QStringLiteral("devices")).toUInt() & kPointerDevice) ||
+          streams.empty()) {
         Fail(std::string("Рабочий стол не дал управлять указателем или не показал ни одного "
-                         "монитора.") + kAskAgain);
+                         "монитора.") +
+             kAskAgain);
         return;
       }
-      QDBusMessage call =
-          QDBusMessage::createMethodCall(kService, kPath, kScreenCast, QStringLiteral("OpenPipeWireRemote"));
+      QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kScreenCast,
+                                                         QStringLiteral("OpenPipeWireRemote"));
       call << QVariant::fromValue(session) << QVariantMap();
       const QDBusMessage reply = bus_.call(call, QDBus::Block, 30000);
-      const int fd = reply.arguments().isEmpty()
-                         ? -1
-                         : reply.arguments().first().value<QDBusUnixFileDescriptor>().fileDescriptor();
+      const int fd =
+          reply.arguments().isEmpty()
+              ? -1
+              : reply.arguments().first().value<QDBusUnixFileDescriptor>().fileDescriptor();
       if (reply.type() != QDBusMessage::ReplyMessage || fd < 0) {
-        Fail("Портал рабочего стола не открыл PipeWire: " + reply.errorMessage().toStdString() + ".");
+        Fail("Портал рабочего стола не открыл PipeWire: " + reply.errorMessage().toStdString() +
+             ".");
         return;
       }
       step_ = Step::Running;
@@ -177,8 +185,7 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
       break;
     }
     case Step::Idle:
-    case Step::Running:
-      break;
+    case Step::Running: break;
   }
 }
 
@@ -186,7 +193,8 @@ void PortalSession::OnClosed(const QVariantMap&, const QDBusMessage& message) {
   if (session_.isEmpty() || message.path() != session_) return;
   session_.clear();  // already closed: nothing to close
   Fail(std::string("Рабочий стол прекратил доступ программы к экрану и мыши (показ экрана "
-                   "остановлен).") + kAskAgain);
+                   "остановлен).") +
+       kAskAgain);
 }
 
 void PortalSession::Fail(const std::string& message) {
@@ -197,12 +205,14 @@ void PortalSession::Fail(const std::string& message) {
 void PortalSession::Close() {
   if (!requestPath_.isEmpty())
     bus_.disconnect(kService, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-                    QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
+                    QStringLiteral("Response"), this,
+                    SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
   requestPath_.clear();
   if (!session_.isEmpty()) {
     bus_.disconnect(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
                     QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap, QDBusMessage)));
-    bus_.call(QDBusMessage::createMethodCall(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
+    bus_.call(QDBusMessage::createMethodCall(kService, session_,
+                                             QStringLiteral("org.freedesktop.portal.Session"),
                                              QStringLiteral("Close")),
               QDBus::Block, kInputCallTimeoutMs);
   }

@@ -67,8 +67,8 @@ class PortalSession : public QObject {
 
  private:
   enum class Step { Idle, Creating, SelectingDevices, SelectingSources, Starting, Running };
-  bool Request(Step step, const QString& interface, const QString& method, QList<QVariant> arguments,
-               QVariantMap options);
+  bool Request(Step step, const QString& interface, const QString& method,
+               QList<QVariant> arguments, QVariantMap options);
   void Fail(const std::string& message);
   void Close();
 

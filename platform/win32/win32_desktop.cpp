@@ -70,8 +70,8 @@ bool Win32ScreenContext::EnsureBitmap(std::int64_t width, std::int64_t height) {
 
 // One BitBlt of the grid's bounding box (clipped to the screen) per band of
 // rows instead of a GetPixel per sample. Without CAPTUREBLT, which would make
-// the copy wait on layered windows and flicker the cursor on every pass. Samples off the screen, or in a
-// band that could not be copied, read as CLR_INVALID like a failed GetPixel.
+// the copy wait on layered windows and flicker the cursor on every pass. Samples off the screen, or
+// in a band that could not be copied, read as CLR_INVALID like a failed GetPixel.
 void Win32ScreenContext::ReadGrid(const SampleGrid& grid, Colorref* out) {
   if (grid.Count() <= 0) return;
   const std::int64_t screenLeft = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
@@ -82,15 +82,17 @@ void Win32ScreenContext::ReadGrid(const SampleGrid& grid, Colorref* out) {
   const std::int64_t right = std::min(grid.X(grid.runs - 1, grid.samples - 1) + 1, screenRight);
   const std::int64_t width = right - left;
   const std::int64_t rowsPerBand =
-      width > 0 ? std::max<std::int64_t>(1, (kMaxBitmapPixels / width - 1) / grid.rowStep + 1) : grid.rows;
+      width > 0 ? std::max<std::int64_t>(1, (kMaxBitmapPixels / width - 1) / grid.rowStep + 1)
+                : grid.rows;
 
   for (std::int64_t firstRow = 0; firstRow < grid.rows; firstRow += rowsPerBand) {
     const std::int64_t endRow = std::min<std::int64_t>(grid.rows, firstRow + rowsPerBand);
     const std::int64_t top = std::max(grid.Y(firstRow), screenTop);
     const std::int64_t bottom = std::min(grid.Y(endRow - 1) + 1, screenBottom);
-    const bool copied = width > 0 && bottom > top && EnsureBitmap(width, bottom - top) &&
-                        ::BitBlt(memory_, 0, 0, static_cast<int>(width), static_cast<int>(bottom - top), dc_,
-                                 static_cast<int>(left), static_cast<int>(top), SRCCOPY);
+    const bool copied =
+        width > 0 && bottom > top && EnsureBitmap(width, bottom - top) &&
+        ::BitBlt(memory_, 0, 0, static_cast<int>(width), static_cast<int>(bottom - top), dc_,
+                 static_cast<int>(left), static_cast<int>(top), SRCCOPY);
     for (std::int64_t row = firstRow; row < endRow; ++row) {
       const std::int64_t y = grid.Y(row);
       const bool rowOnScreen = copied && y >= top && y < bottom;

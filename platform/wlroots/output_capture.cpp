@@ -16,30 +16,30 @@ struct FrameState {
 };
 
 const zwlr_screencopy_frame_v1_listener kFrameListener = {
-    .buffer = [](void* data, zwlr_screencopy_frame_v1*, std::uint32_t format,
-                 std::uint32_t width, std::uint32_t height, std::uint32_t stride) {
-      auto* s = static_cast<FrameState*>(data);
-      s->shmOffered = true;
-      s->format = format;
-      s->width = width;
-      s->height = height;
-      s->stride = stride;
-    },
-    .flags = [](void* data, zwlr_screencopy_frame_v1*, std::uint32_t flags) {
-      static_cast<FrameState*>(data)->flags = flags;
-    },
+    .buffer =
+        [](void* data, zwlr_screencopy_frame_v1*, std::uint32_t format, std::uint32_t width,
+           std::uint32_t height, std::uint32_t stride) {
+          auto* s = static_cast<FrameState*>(data);
+          s->shmOffered = true;
+          s->format = format;
+          s->width = width;
+          s->height = height;
+          s->stride = stride;
+        },
+    .flags = [](void* data, zwlr_screencopy_frame_v1*,
+                std::uint32_t flags) { static_cast<FrameState*>(data)->flags = flags; },
     .ready = [](void* data, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t,
                 std::uint32_t) { static_cast<FrameState*>(data)->ready = true; },
-    .failed = [](void* data, zwlr_screencopy_frame_v1*) {
-      static_cast<FrameState*>(data)->failed = true;
-    },
+    .failed = [](void* data,
+                 zwlr_screencopy_frame_v1*) { static_cast<FrameState*>(data)->failed = true; },
     .damage = [](void*, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t, std::uint32_t,
                  std::uint32_t) {},
     .linux_dmabuf = [](void*, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t,
                        std::uint32_t) {},
-    .buffer_done = [](void* data, zwlr_screencopy_frame_v1*) {
-      static_cast<FrameState*>(data)->described = true;
-    },
+    .buffer_done =
+        [](void* data, zwlr_screencopy_frame_v1*) {
+          static_cast<FrameState*>(data)->described = true;
+        },
 };
 
 }  // namespace
@@ -76,9 +76,8 @@ bool OutputCapture::Reserve(WaylandClient& client, std::size_t bytes) {
   return true;
 }
 
-bool OutputCapture::Copy(WaylandClient& client, wl_output* output, std::int32_t x,
-                         std::int32_t y, std::int32_t width, std::int32_t height,
-                         int timeoutMs) {
+bool OutputCapture::Copy(WaylandClient& client, wl_output* output, std::int32_t x, std::int32_t y,
+                         std::int32_t width, std::int32_t height, int timeoutMs) {
   width_ = height_ = 0;
   FrameState state;
   zwlr_screencopy_frame_v1* frame =
@@ -91,18 +90,19 @@ bool OutputCapture::Copy(WaylandClient& client, wl_output* output, std::int32_t 
   const bool listsAll = client.screencopyVersion() >= 3;
   bool copied = false;
   wl_buffer* buffer = nullptr;
-  if (client.WaitFor([&] { return state.failed || (listsAll ? state.described : state.shmOffered); },
-                     timeoutMs) &&
+  if (client.WaitFor(
+          [&] { return state.failed || (listsAll ? state.described : state.shmOffered); },
+          timeoutMs) &&
       !state.failed && state.shmOffered && state.width > 0 && state.height > 0 &&
       state.stride >= state.width * 4 && state.width <= 1u << 15 && state.height <= 1u << 15) {
     const std::size_t bytes = std::size_t(state.stride) * state.height;
     if (Reserve(client, bytes)) {
-      buffer = wl_shm_pool_create_buffer(pool_, 0, std::int32_t(state.width),
-                                         std::int32_t(state.height), std::int32_t(state.stride),
-                                         state.format);
+      buffer =
+          wl_shm_pool_create_buffer(pool_, 0, std::int32_t(state.width), std::int32_t(state.height),
+                                    std::int32_t(state.stride), state.format);
       zwlr_screencopy_frame_v1_copy(frame, buffer);
-      copied = client.WaitFor([&] { return state.ready || state.failed; }, timeoutMs) &&
-               state.ready;
+      copied =
+          client.WaitFor([&] { return state.ready || state.failed; }, timeoutMs) && state.ready;
     }
   }
   zwlr_screencopy_frame_v1_destroy(frame);
@@ -111,15 +111,10 @@ bool OutputCapture::Copy(WaylandClient& client, wl_output* output, std::int32_t 
   if (!copied) return false;
   switch (state.format) {
     case WL_SHM_FORMAT_XRGB8888:
-    case WL_SHM_FORMAT_ARGB8888:
-      layout_ = Layout::Xrgb;
-      break;
+    case WL_SHM_FORMAT_ARGB8888: layout_ = Layout::Xrgb; break;
     case WL_SHM_FORMAT_XBGR8888:
-    case WL_SHM_FORMAT_ABGR8888:
-      layout_ = Layout::Xbgr;
-      break;
-    default:
-      layout_ = Layout::Unknown;
+    case WL_SHM_FORMAT_ABGR8888: layout_ = Layout::Xbgr; break;
+    default: layout_ = Layout::Unknown;
   }
   width_ = std::int32_t(state.width);
   height_ = std::int32_t(state.height);

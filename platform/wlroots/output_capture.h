@@ -38,8 +38,7 @@ class OutputCapture {
         return (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
       case Layout::Xbgr:  // 0xXXBBGGRR, as COLORREF
         return p & 0xFFFFFF;
-      default:
-        return CLR_INVALID;
+      default: return CLR_INVALID;
     }
   }
 

@@ -70,7 +70,7 @@ Colorref OutputCopy::Shown(std::int64_t x, std::int64_t y) const {
 }
 
 const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect need,
-                                  bool wholeOutput) {
+                                    bool wholeOutput) {
   const ScreenLayout& layout = client.Layout();
   const PlacedOutput o = layout.Outputs()[std::size_t(index)];
   const std::uint64_t generation = client.LayoutGeneration();
@@ -100,12 +100,12 @@ const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect 
                std::min<std::int64_t>(g.pixelHeight, need.bottom + kCaptureMargin), o.scaleY,
                g.logicalHeight, g.pixelHeight);
   }
-  const bool whole = xs.first == 0 && ys.first == 0 && xs.end == g.logicalWidth &&
-                     ys.end == g.logicalHeight;
+  const bool whole =
+      xs.first == 0 && ys.first == 0 && xs.end == g.logicalWidth && ys.end == g.logicalHeight;
   const bool copied =
       whole ? c.capture.Copy(client, client.OutputOf(index), 0, 0, 0, 0, kCaptureTimeoutMs)
-            : c.capture.Copy(client, client.OutputOf(index), xs.first, ys.first,
-                             xs.end - xs.first, ys.end - ys.first, kCaptureTimeoutMs);
+            : c.capture.Copy(client, client.OutputOf(index), xs.first, ys.first, xs.end - xs.first,
+                             ys.end - ys.first, kCaptureTimeoutMs);
   // The outputs may have changed while we waited: this copy then answers
   // nothing.
   if (!copied || client.LayoutGeneration() != generation) return nullptr;

@@ -16,7 +16,7 @@ class WaylandClient;
 struct OutputCopy {
   OutputCapture capture;
   bool valid = false;
-  PixelRect rect;  // what the copy holds, as the output shows it
+  PixelRect rect;     // what the copy holds, as the output shows it
   int transform = 0;  // enum wl_output_transform
   std::int64_t shownWidth = 0, shownHeight = 0;
   std::uint64_t inputGeneration = 0, layoutGeneration = 0;

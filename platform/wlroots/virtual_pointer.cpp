@@ -43,9 +43,9 @@ void VirtualPointer::MoveTo(LogicalPoint point, LogicalBox extent) {
 }
 
 void VirtualPointer::Button(std::uint32_t code, bool pressed) {
-  zwlr_virtual_pointer_v1_button(pointer_, NowMs(), code,
-                                 pressed ? WL_POINTER_BUTTON_STATE_PRESSED
-                                         : WL_POINTER_BUTTON_STATE_RELEASED);
+  zwlr_virtual_pointer_v1_button(
+      pointer_, NowMs(), code,
+      pressed ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
   zwlr_virtual_pointer_v1_frame(pointer_);
   client_.Flush();
 }

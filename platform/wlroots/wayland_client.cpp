@@ -46,19 +46,20 @@ struct WaylandClient::Output {
 namespace {
 
 const wl_output_listener kOutputListener = {
-    .geometry = [](void* data, wl_output*, std::int32_t, std::int32_t, std::int32_t,
-                   std::int32_t, std::int32_t, const char*, const char*,
-                   std::int32_t transform) {
-      static_cast<WaylandClient::Output*>(data)->transform = transform;
-    },
-    .mode = [](void* data, wl_output*, std::uint32_t flags, std::int32_t width,
-               std::int32_t height, std::int32_t refresh) {
-      if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
-      auto* o = static_cast<WaylandClient::Output*>(data);
-      o->modeWidth = width;
-      o->modeHeight = height;
-      o->refreshMhz = refresh;
-    },
+    .geometry =
+        [](void* data, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+           std::int32_t, const char*, const char*, std::int32_t transform) {
+          static_cast<WaylandClient::Output*>(data)->transform = transform;
+        },
+    .mode =
+        [](void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height,
+           std::int32_t refresh) {
+          if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+          auto* o = static_cast<WaylandClient::Output*>(data);
+          o->modeWidth = width;
+          o->modeHeight = height;
+          o->refreshMhz = refresh;
+        },
     .done = [](void* data, wl_output*) { static_cast<WaylandClient::Output*>(data)->Apply(); },
     .scale = [](void*, wl_output*, std::int32_t) {},
     .name = [](void*, wl_output*, const char*) {},
@@ -66,16 +67,18 @@ const wl_output_listener kOutputListener = {
 };
 
 const zxdg_output_v1_listener kXdgOutputListener = {
-    .logical_position = [](void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
-      auto* o = static_cast<WaylandClient::Output*>(data);
-      o->logicalX = x;
-      o->logicalY = y;
-    },
-    .logical_size = [](void* data, zxdg_output_v1*, std::int32_t width, std::int32_t height) {
-      auto* o = static_cast<WaylandClient::Output*>(data);
-      o->logicalWidth = width;
-      o->logicalHeight = height;
-    },
+    .logical_position =
+        [](void* data, zxdg_output_v1*, std::int32_t x, std::int32_t y) {
+          auto* o = static_cast<WaylandClient::Output*>(data);
+          o->logicalX = x;
+          o->logicalY = y;
+        },
+    .logical_size =
+        [](void* data, zxdg_output_v1*, std::int32_t width, std::int32_t height) {
+          auto* o = static_cast<WaylandClient::Output*>(data);
+          o->logicalWidth = width;
+          o->logicalHeight = height;
+        },
     // Sent only before version 3, where wl_output.done does not cover these.
     .done = [](void* data, zxdg_output_v1*) { static_cast<WaylandClient::Output*>(data)->Apply(); },
     .name = [](void*, zxdg_output_v1*, const char*) {},
@@ -104,8 +107,8 @@ void WaylandClient::OnGlobal(void* data, wl_registry* registry, std::uint32_t na
     for (auto& output : self->outputs_) self->WatchOutput(*output);
   } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0) {
     self->screencopyVersion_ = std::min(version, 3u);
-    self->screencopy_ = static_cast<zwlr_screencopy_manager_v1*>(
-        bind(&zwlr_screencopy_manager_v1_interface, 3));
+    self->screencopy_ =
+        static_cast<zwlr_screencopy_manager_v1*>(bind(&zwlr_screencopy_manager_v1_interface, 3));
   } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
     self->pointerManager_ = static_cast<zwlr_virtual_pointer_manager_v1*>(
         bind(&zwlr_virtual_pointer_manager_v1_interface, 2));
@@ -197,9 +200,7 @@ bool WaylandClient::TakeEvents() {
   return wl_display_dispatch_pending(display_) >= 0 && Flush();
 }
 
-bool WaylandClient::Flush() {
-  return wl_display_flush(display_) >= 0 || errno == EAGAIN;
-}
+bool WaylandClient::Flush() { return wl_display_flush(display_) >= 0 || errno == EAGAIN; }
 
 bool WaylandClient::WaitFor(const std::function<bool()>& done, int timeoutMs) {
   using Clock = std::chrono::steady_clock;

@@ -64,8 +64,8 @@ class WaylandClient {
 
  private:
   WaylandClient() = default;
-  static void OnGlobal(void* data, wl_registry* registry, std::uint32_t name,
-                       const char* interface, std::uint32_t version);
+  static void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                       std::uint32_t version);
   static void OnGlobalRemove(void* data, wl_registry* registry, std::uint32_t name);
   void AddOutput(std::uint32_t name, std::uint32_t version);
   void WatchOutput(Output& output);

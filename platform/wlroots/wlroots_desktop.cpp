@@ -8,8 +8,8 @@
 
 #include "platform/button_codes.h"
 #include "platform/output_reads.h"
-#include "platform/wlroots/output_copies.h"
 #include "platform/screen_layout.h"
+#include "platform/wlroots/output_copies.h"
 #include "platform/wlroots/virtual_pointer.h"
 #include "platform/wlroots/wayland_client.h"
 #include "platform/x11/xwayland_pointer.h"
@@ -141,9 +141,7 @@ bool WlrootsDesktop::IsOnScreen(std::int32_t x, std::int32_t y) {
 // As XWayland last saw the buttons: right while the pointer is over an X
 // window (ours included) or a press on one holds it; over a native Wayland
 // window X hears of no press, and this says false.
-bool WlrootsDesktop::AnyMouseButtonDown() {
-  return state_->xPointer->AnyButtonDown();
-}
+bool WlrootsDesktop::AnyMouseButtonDown() { return state_->xPointer->AnyButtonDown(); }
 
 // Our window is an X window: the topmost X window there is compared with
 // it. A native Wayland window lying over ours is unknown to X and missed.

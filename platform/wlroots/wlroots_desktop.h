@@ -15,7 +15,7 @@ class WlrootsDesktop : public Desktop {
   struct Opening {
     std::unique_ptr<WlrootsDesktop> desktop;  // null when it could not be opened
     bool compositorFound = false;
-    std::vector<std::string> missing;         // protocols the compositor lacks
+    std::vector<std::string> missing;  // protocols the compositor lacks
     bool xwaylandFound = false;
   };
   // onCompositorLost runs when the compositor has gone and is expected not

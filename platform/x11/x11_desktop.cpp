@@ -48,8 +48,8 @@ bool FailedSince(Display* display, unsigned long serial) {
 bool IsLocal(Display* display) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;
-  return getsockname(ConnectionNumber(display), reinterpret_cast<sockaddr*>(&address),
-                     &length) == 0 &&
+  return getsockname(ConnectionNumber(display), reinterpret_cast<sockaddr*>(&address), &length) ==
+             0 &&
          address.ss_family == AF_UNIX;
 }
 
@@ -122,7 +122,6 @@ void ConvertRow(const XImage* image, const PixelFormat& format, std::int64_t x, 
   for (std::int64_t i = 0; i < count; ++i)
     out[i] = format.FromPixel(XGetPixel(writable, int(x + i * step), int(y)));
 }
-
 
 // A shared-memory image kept for reuse; reshaped in place for every read.
 class ShmImage {
@@ -328,8 +327,7 @@ class X11ScreenContext final : public ScreenContext {
     const std::int64_t packedWidth = runs.size() * g.samples;
 
     if (c_->render && g.samples <= 64 && sampled * 2 <= (x1 - x0) * (y1 - y0) &&
-        packedWidth <= 32767 && rows.size() <= 32767 && g.runStep <= 32767 &&
-        g.rowStep <= 32767) {
+        packedWidth <= 32767 && rows.size() <= 32767 && g.runStep <= 32767 && g.rowStep <= 32767) {
       // The server packs the samples into a small pixmap, laid out as the
       // result is: per row, one line of runs for each sample index. One
       // composite per sample index, scaled so that destination pixel (i, j)
@@ -345,8 +343,8 @@ class X11ScreenContext final : public ScreenContext {
                                  {0, 0, XDoubleToFixed(1)}}};
         XRenderSetPictureTransform(c_->display, rootPicture_, &transform);
         XRenderComposite(c_->display, PictOpSrc, rootPicture_, None, samplePicture_, 0, 0, 0, 0,
-                         int(sample * runs.size() + on.first - runs.first), 0,
-                         unsigned(on.size()), unsigned(rows.size()));
+                         int(sample * runs.size() + on.first - runs.first), 0, unsigned(on.size()),
+                         unsigned(rows.size()));
       }
       XImage* image = Fetch(samplePixmap_, 0, 0, int(packedWidth), int(rows.size()));
       if (!image) return false;
@@ -385,8 +383,8 @@ class X11ScreenContext final : public ScreenContext {
     if (!rootPicture_) {
       XRenderPictureAttributes attributes{};
       attributes.subwindow_mode = IncludeInferiors;
-      rootPicture_ = XRenderCreatePicture(d, c_->root, c_->renderFormat, CPSubwindowMode,
-                                          &attributes);
+      rootPicture_ =
+          XRenderCreatePicture(d, c_->root, c_->renderFormat, CPSubwindowMode, &attributes);
     }
     if (samplePixmap_ && width <= pixmapWidth_ && height <= pixmapHeight_) return true;
     if (samplePicture_) XRenderFreePicture(d, samplePicture_);
@@ -478,9 +476,7 @@ X11Desktop::X11Desktop(std::shared_ptr<Connection> connection)
 
 X11Desktop::~X11Desktop() = default;
 
-X11ReadOptions X11Desktop::ReadMethod() const {
-  return {connection_->shm, connection_->render};
-}
+X11ReadOptions X11Desktop::ReadMethod() const { return {connection_->shm, connection_->render}; }
 
 std::string X11Desktop::ReadMethodName() const {
   const X11ReadOptions m = ReadMethod();
@@ -515,9 +511,9 @@ void X11Desktop::MouseEvent(std::uint32_t flags) {
     bool press;
   };
   static constexpr ButtonFlag kButtons[] = {
-      {MOUSEEVENTF_LEFTDOWN, 1, true},    {MOUSEEVENTF_LEFTUP, 1, false},
-      {MOUSEEVENTF_RIGHTDOWN, 3, true},   {MOUSEEVENTF_RIGHTUP, 3, false},
-      {MOUSEEVENTF_MIDDLEDOWN, 2, true},  {MOUSEEVENTF_MIDDLEUP, 2, false},
+      {MOUSEEVENTF_LEFTDOWN, 1, true},   {MOUSEEVENTF_LEFTUP, 1, false},
+      {MOUSEEVENTF_RIGHTDOWN, 3, true},  {MOUSEEVENTF_RIGHTUP, 3, false},
+      {MOUSEEVENTF_MIDDLEDOWN, 2, true}, {MOUSEEVENTF_MIDDLEUP, 2, false},
   };
   for (const ButtonFlag& b : kButtons) {
     if (!(flags & b.flag)) continue;

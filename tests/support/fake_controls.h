@@ -28,7 +28,10 @@ class FakeColorEdit : public ColorEdit {
 // Records what was armed; the test fires it by hand.
 class FakeScheduler : public TimerScheduler {
  public:
-  void Arm(std::uint32_t ms) override { armed.push_back(ms); pending = true; }
+  void Arm(std::uint32_t ms) override {
+    armed.push_back(ms);
+    pending = true;
+  }
   void Disarm() override { pending = false; }
   std::vector<std::uint32_t> armed;
   bool pending = false;
@@ -37,7 +40,11 @@ class FakeScheduler : public TimerScheduler {
 // A window's worth of fake controls wired to a Tracker, as a front end does.
 struct FakeForm {
   explicit FakeForm(Desktop& desktop)
-      : Timer1(scheduler, [this] { ++ticks; tracker.ScanPass(); }),
+      : Timer1(scheduler,
+               [this] {
+                 ++ticks;
+                 tracker.ScanPass();
+               }),
         tracker(desktop, {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Label3, Timer1}) {}
 
   // Fires the pending alarm as the event loop would.

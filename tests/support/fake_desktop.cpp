@@ -27,7 +27,10 @@ class FakeScreenContext : public ScreenContext {
 };
 
 FakeDesktop::FakeDesktop(int w, int h, Colorref background)
-    : monitor{0, 0, w, h}, width(w), height(h), pixels_(static_cast<std::size_t>(w) * h, background) {}
+    : monitor{0, 0, w, h},
+      width(w),
+      height(h),
+      pixels_(static_cast<std::size_t>(w) * h, background) {}
 
 void FakeDesktop::Fill(int left, int top, int w, int h, Colorref color) {
   for (int y = top; y < top + h; ++y)

@@ -66,8 +66,8 @@ class TForm1Test : public QObject {
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form));
     form->Button1->setFocus();
-    const QList<QWidget*> forward{form->Button2, form->Button3, form->Edit1,   form->Edit2,
-                                  form->Edit3,   form->Edit4,   form->Edit5,   form->Button4,
+    const QList<QWidget*> forward{form->Button2, form->Button3, form->Edit1, form->Edit2,
+                                  form->Edit3,   form->Edit4,   form->Edit5, form->Button4,
                                   form->Edit6,   form->Button1};
     QList<QWidget*> visited;
     for (int i = 0; i < forward.size(); ++i) {

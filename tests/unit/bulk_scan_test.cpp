@@ -87,8 +87,8 @@ std::string Describe(const Case& c, unsigned seed) {
   return "seed " + std::to_string(seed) + ": screen " + std::to_string(c.width) + "x" +
          std::to_string(c.height) + ", area (" + std::to_string(c.area.Left) + ", " +
          std::to_string(c.area.Top) + ")-(" + std::to_string(c.area.Right) + ", " +
-         std::to_string(c.area.Bottom) + "), reads of at most " +
-         std::to_string(c.chunkLimit) + " samples";
+         std::to_string(c.area.Bottom) + "), reads of at most " + std::to_string(c.chunkLimit) +
+         " samples";
 }
 
 // Runs both passes on alike desktops; the event logs (moves, button events

@@ -50,10 +50,10 @@ TEST_P(ScanPassTest, VisitsEveryGridPointOfTheAreaRowByRow) {
 TEST_P(ScanPassTest, AreasWithoutGridPointsReadNothing) {
   screen.Fill(0, 0, 1200, 700, kTarget);
   const TRect noGrid[] = {
-      {0, 0, 0, 0},            // never captured
-      {10, 10, 200, 300},      // 190 wide
-      {10, 10, 500, 16},       // 6 high
-      {600, 400, 100, 100},    // reversed corners
+      {0, 0, 0, 0},          // never captured
+      {10, 10, 200, 300},    // 190 wide
+      {10, 10, 500, 16},     // 6 high
+      {600, 400, 100, 100},  // reversed corners
   };
   for (const TRect& area : noGrid) {
     Track(area);
@@ -67,8 +67,8 @@ TEST_P(ScanPassTest, AreasWithoutGridPointsReadNothing) {
 }
 
 TEST_P(ScanPassTest, ARunMustReachTwentyPixelsRight) {
-  Track({0, 0, 400, 20});  // columns x = 100, 200; rows y = 3..15
-  screen.Fill(100, 9, 20, 1, kTarget);  // x..x+19 at (100, 9): too short
+  Track({0, 0, 400, 20});                // columns x = 100, 200; rows y = 3..15
+  screen.Fill(100, 9, 20, 1, kTarget);   // x..x+19 at (100, 9): too short
   screen.Fill(200, 12, 21, 1, kTarget);  // x..x+20 at (200, 12): matches
   const auto clicks = Pass();
   ASSERT_EQ(clicks.size(), 1u);
@@ -76,7 +76,7 @@ TEST_P(ScanPassTest, ARunMustReachTwentyPixelsRight) {
 }
 
 TEST_P(PerSampleScanPassTest, ReadsStopAtTheFirstSampleThatDiffers) {
-  Track({0, 0, 290, 7});  // a single grid point at (100, 3)
+  Track({0, 0, 290, 7});                // a single grid point at (100, 3)
   screen.Fill(100, 3, 11, 1, kTarget);  // samples at 100, 105, 110 match; 115 does not
   EXPECT_TRUE(Pass().empty());
   ASSERT_EQ(screen.pixelReads.size(), 4u);
@@ -84,14 +84,15 @@ TEST_P(PerSampleScanPassTest, ReadsStopAtTheFirstSampleThatDiffers) {
 }
 
 TEST_P(ScanPassTest, ClicksAreAMoveThenLeftDownAndUpWithoutSleeping) {
-  Track({0, 0, 400, 20});  // columns 100, 200 and 300
+  Track({0, 0, 400, 20});                // columns 100, 200 and 300
   screen.Fill(100, 3, 200, 1, kTarget);  // runs fit at 100 and 200 only
   Pass();
-  const std::vector<DesktopEvent> expected = {
-      {DesktopEvent::Move, 100, 3, 0},   {DesktopEvent::Button, 100, 3, MOUSEEVENTF_LEFTDOWN},
-      {DesktopEvent::Button, 100, 3, MOUSEEVENTF_LEFTUP},  {DesktopEvent::Move, 200, 3, 0},
-      {DesktopEvent::Button, 200, 3, MOUSEEVENTF_LEFTDOWN},
-      {DesktopEvent::Button, 200, 3, MOUSEEVENTF_LEFTUP}};
+  const std::vector<DesktopEvent> expected = {{DesktopEvent::Move, 100, 3, 0},
+                                              {DesktopEvent::Button, 100, 3, MOUSEEVENTF_LEFTDOWN},
+                                              {DesktopEvent::Button, 100, 3, MOUSEEVENTF_LEFTUP},
+                                              {DesktopEvent::Move, 200, 3, 0},
+                                              {DesktopEvent::Button, 200, 3, MOUSEEVENTF_LEFTDOWN},
+                                              {DesktopEvent::Button, 200, 3, MOUSEEVENTF_LEFTUP}};
   EXPECT_EQ(screen.events, expected);
   EXPECT_TRUE((screen.GetCursorPos() == ScreenPoint{200, 3}));
 }
@@ -131,8 +132,9 @@ TEST_P(ScanPassTest, NoClickWhileAButtonIsHeldOffTheScreenOrOnTheOwnWindow) {
                                              {100, 6}, {400, 6}, {500, 6}};
   ASSERT_EQ(clicks.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(clicks[i] == expected[i]);
-  const auto buttonEvents = std::count_if(screen.events.begin(), screen.events.end(),
-                                          [](const DesktopEvent& e) { return e.kind == DesktopEvent::Button; });
+  const auto buttonEvents =
+      std::count_if(screen.events.begin(), screen.events.end(),
+                    [](const DesktopEvent& e) { return e.kind == DesktopEvent::Button; });
   EXPECT_EQ(buttonEvents, 2 * static_cast<long>(expected.size()));  // no press at a skipped point
 }
 

@@ -11,7 +11,11 @@
 namespace {
 
 OutputGeometry Output(int x, int y, int logicalW, int logicalH, double scale) {
-  return {x, y, logicalW, logicalH, int(std::lround(logicalW * scale)),
+  return {x,
+          y,
+          logicalW,
+          logicalH,
+          int(std::lround(logicalW * scale)),
           int(std::lround(logicalH * scale))};
 }
 
@@ -37,7 +41,8 @@ TEST_P(EveryLayout, EveryPixelIsOnOneOutputAndRoundTrips) {
     for (std::int64_t y = o.top; y < o.top + o.geometry.pixelHeight; ++y)
       for (std::int64_t x = o.left; x < o.left + o.geometry.pixelWidth; ++x) {
         for (std::size_t j = 0; j < outputs.size(); ++j)
-          ASSERT_TRUE(i == j || !outputs[j].Holds(x, y)) << "outputs " << i << " and " << j << " share " << x << "," << y;
+          ASSERT_TRUE(i == j || !outputs[j].Holds(x, y))
+              << "outputs " << i << " and " << j << " share " << x << "," << y;
         ASSERT_EQ(layout.OutputAt(x, y), int(i));
         const LogicalPoint p = layout.ToLogical(int(i), x, y);
         ASSERT_GE(p.x, extent.x);

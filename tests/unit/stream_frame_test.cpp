@@ -17,7 +17,7 @@ StreamFrame OnePixel(bool redFirst, std::uint8_t b0, std::uint8_t b1, std::uint8
 }
 
 TEST(StreamFrame, BothByteOrdersGiveTheSameColour) {
-  const Colorref blue = 0x00CC6633;  // RGB 33 66 CC
+  const Colorref blue = 0x00CC6633;                                // RGB 33 66 CC
   EXPECT_EQ(OnePixel(false, 0xCC, 0x66, 0x33).Shown(1, 0), blue);  // BGRx
   EXPECT_EQ(OnePixel(true, 0x33, 0x66, 0xCC).Shown(1, 0), blue);   // RGBx
   EXPECT_EQ(OnePixel(false, 0, 0, 0).Shown(2, 0), CLR_INVALID);

@@ -65,7 +65,8 @@ bool Find(std::uint32_t node, const std::string& rgb) {
   const std::shared_ptr<const StreamFrame> picture = Picture(node);
   if (!picture) return false;
   const unsigned long c = std::stoul(rgb, nullptr, 16);
-  const Colorref wanted = Colorref(c >> 16 & 0xFF) | Colorref(c & 0xFF00) | Colorref(c & 0xFF) << 16;
+  const Colorref wanted =
+      Colorref(c >> 16 & 0xFF) | Colorref(c & 0xFF00) | Colorref(c & 0xFF) << 16;
   for (int y = 0; y < picture->height; ++y)
     for (int x = 0; x < picture->width; ++x)
       if (picture->Shown(x, y) == wanted) {
@@ -119,14 +120,15 @@ int main(int argc, char** argv) {
   QDBusInterface screenCast(kScreenCast, "/org/gnome/Mutter/ScreenCast", kScreenCast, bus);
   reply = screenCast.call("CreateSession", QVariantMap{{"remote-desktop-session-id", sessionId}});
   if (Failed(reply, "ScreenCast.CreateSession")) return 1;
-  QDBusInterface castSession(kScreenCast, PathOf(reply).path(), "org.gnome.Mutter.ScreenCast.Session", bus);
+  QDBusInterface castSession(kScreenCast, PathOf(reply).path(),
+                             "org.gnome.Mutter.ScreenCast.Session", bus);
   reply = castSession.call("RecordArea", 0, 0, width, height, QVariantMap{});
   if (Failed(reply, "RecordArea")) return 1;
   const QString stream = PathOf(reply).path();
   // The stream's PipeWire node, for pictures of the screen.
   NodeListener listener;
-  bus.connect(kScreenCast, stream, "org.gnome.Mutter.ScreenCast.Stream", "PipeWireStreamAdded", &listener,
-              SLOT(Added(uint)));
+  bus.connect(kScreenCast, stream, "org.gnome.Mutter.ScreenCast.Stream", "PipeWireStreamAdded",
+              &listener, SLOT(Added(uint)));
   if (Failed(session.call("Start"), "Start")) return 1;
 
   auto send = [&](const char* method, const QVariant& a, const QVariant& b = {},
@@ -173,7 +175,8 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         QThread::msleep(20);
       }
-      done = listener.node && (command == "shot" ? Shot(listener.node, argument) : Find(listener.node, argument));
+      done = listener.node &&
+             (command == "shot" ? Shot(listener.node, argument) : Find(listener.node, argument));
     } else {
       std::fprintf(stderr, "mutter_input_driver: unknown command: %s\n", line.c_str());
       done = false;

@@ -22,7 +22,8 @@ struct Patch {
 class Target : public QRasterWindow {
  public:
   Target(FILE* log, std::vector<Patch> patches) : log_(log), patches_(std::move(patches)) {
-    if (qEnvironmentVariableIsSet("TARGET_IMAGE")) background_.load(qEnvironmentVariable("TARGET_IMAGE"));
+    if (qEnvironmentVariableIsSet("TARGET_IMAGE"))
+      background_.load(qEnvironmentVariable("TARGET_IMAGE"));
   }
 
  protected:
@@ -67,8 +68,9 @@ int main(int argc, char** argv) {
   if (!log) return 1;
   std::vector<Patch> patches;
   for (int i = 4; i + 4 < argc; i += 5)
-    patches.push_back({QRectF(atof(argv[i]), atof(argv[i + 1]), atof(argv[i + 2]), atof(argv[i + 3])),
-                       QColor(QStringLiteral("#") + argv[i + 4])});
+    patches.push_back(
+        {QRectF(atof(argv[i]), atof(argv[i + 1]), atof(argv[i + 2]), atof(argv[i + 3])),
+         QColor(QStringLiteral("#") + argv[i + 4])});
   Target target(log, std::move(patches));
   const QSize size(atoi(argv[2]), atoi(argv[3]));
   target.setTitle(QStringLiteral("wayland_click_target"));

@@ -4,6 +4,7 @@
 //   click_target X Y RRGGBB LOGFILE [WIDTH HEIGHT]
 // The size defaults to the 200 x 30 button the tool is meant for.
 #include <windows.h>
+
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -27,9 +28,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       std::fflush(logFile);
       return 0;
     }
-    case WM_DESTROY:
-      ::PostQuitMessage(0);
-      return 0;
+    case WM_DESTROY: ::PostQuitMessage(0); return 0;
   }
   return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -56,8 +55,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   windowClass.hbrBackground = ::CreateSolidBrush(color);
   windowClass.lpszClassName = L"click_target";
   ::RegisterClassW(&windowClass);
-  HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"click_target", L"click_target", WS_POPUP, x, y, width,
-                                  height, nullptr, nullptr, instance, nullptr);
+  HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"click_target", L"click_target", WS_POPUP, x,
+                                  y, width, height, nullptr, nullptr, instance, nullptr);
   if (!window) return 4;
   ::ShowWindow(window, SW_SHOWNOACTIVATE);
 

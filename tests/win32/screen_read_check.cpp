@@ -21,16 +21,17 @@ void Compare(ScreenContext& screen, const char* name, const SampleGrid& grid, bo
   for (std::size_t i = 0; i < count; ++i) {
     if (single[i] != CLR_INVALID) ++onScreen;
     if (bulk[i] != single[i] && differ++ < 5)
-      std::printf("  %s: sample %zu: bulk %08lx, GetPixel %08lx\n", name, i, static_cast<unsigned long>(bulk[i]),
-                  static_cast<unsigned long>(single[i]));
+      std::printf("  %s: sample %zu: bulk %08lx, GetPixel %08lx\n", name, i,
+                  static_cast<unsigned long>(bulk[i]), static_cast<unsigned long>(single[i]));
   }
   const bool ok = differ == 0 && (onScreen > 0) == expectOnScreen;
-  std::printf("%s: %s (%zu samples, %zu on screen, %zu differ)\n", ok ? "ok" : "FAILED", name, count, onScreen,
-              differ);
+  std::printf("%s: %s (%zu samples, %zu on screen, %zu differ)\n", ok ? "ok" : "FAILED", name,
+              count, onScreen, differ);
   (ok ? passes : failures)++;
 }
 
-SampleGrid Grid(int left, int top, int rows, int rowStep, int runs, int runStep, int samples, int sampleStep) {
+SampleGrid Grid(int left, int top, int rows, int rowStep, int runs, int runStep, int samples,
+                int sampleStep) {
   SampleGrid g;
   g.left = left, g.top = top, g.rows = rows, g.rowStep = rowStep;
   g.runs = runs, g.runStep = runStep, g.samples = samples, g.sampleStep = sampleStep;
@@ -45,17 +46,24 @@ int main() {
     std::printf("FAILED: no screen\n0 passed, 1 failed\n");
     return 1;
   }
-  const int width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN), height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
-  const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN), top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
-  Compare(*screen, "a scan pass's grid", Grid(left + 100, top + 3, height / 3 - 2, 3, width / 100 - 1, 100, 5, 5), true);
-  Compare(*screen, "a scan pass's first samples", Grid(left + 100, top + 3, height / 3 - 2, 3, width / 100 - 1, 100, 1, 5), true);
-  Compare(*screen, "a fine grid over the whole screen", Grid(left, top, height / 7, 7, width / 23, 23, 4, 5), true);
+  const int width = ::GetSystemMetrics(SM_CXVIRTUALSCREEN),
+            height = ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN),
+            top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  Compare(*screen, "a scan pass's grid",
+          Grid(left + 100, top + 3, height / 3 - 2, 3, width / 100 - 1, 100, 5, 5), true);
+  Compare(*screen, "a scan pass's first samples",
+          Grid(left + 100, top + 3, height / 3 - 2, 3, width / 100 - 1, 100, 1, 5), true);
+  Compare(*screen, "a fine grid over the whole screen",
+          Grid(left, top, height / 7, 7, width / 23, 23, 4, 5), true);
   Compare(*screen, "a grid across every edge",
           Grid(left - 30, top - 7, height / 90 + 3, 100, width / 97 + 3, 97, 5, 7), true);
   Compare(*screen, "one sample", Grid(left + width / 2, top + height / 2, 1, 1, 1, 1, 1, 1), true);
-  Compare(*screen, "a grid off the screen", Grid(left + width + 10, top, 5, 3, 3, 100, 5, 5), false);
+  Compare(*screen, "a grid off the screen", Grid(left + width + 10, top, 5, 3, 3, 100, 5, 5),
+          false);
   // The same context reads again, into a bitmap it already has.
-  Compare(*screen, "a scan pass's grid read again", Grid(left + 100, top + 3, height / 3 - 2, 3, width / 100 - 1, 100, 5, 5), true);
+  Compare(*screen, "a scan pass's grid read again",
+          Grid(left + 100, top + 3, height / 3 - 2, 3, width / 100 - 1, 100, 5, 5), true);
   std::printf("%d passed, %d failed\n", passes, failures);
   return failures == 0 ? 0 : 1;
 }

@@ -56,7 +56,8 @@ RECT RectInClient(HWND form, HWND control) {
 SIZE TextExtent(HWND control) {
   const std::wstring text = Utf8ToWide(TextOf(control));
   HDC dc = ::GetDC(control);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  HGDIOBJ old =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
   SIZE size{};
   ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   ::SelectObject(dc, old);
@@ -65,15 +66,15 @@ SIZE TextExtent(HWND control) {
 }
 
 std::string Describe(const RECT& r) {
-  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
-         std::to_string(r.bottom - r.top);
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+         std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
 }
 
 // The colour Edit5's background is painted with, as its window asks for it.
 COLORREF Edit5Background(HWND form, HWND edit5) {
   HDC dc = ::GetDC(edit5);
-  auto brush = reinterpret_cast<HBRUSH>(
-      ::SendMessageW(form, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit5)));
+  auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
+      form, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit5)));
   LOGBRUSH info{};
   const bool ok = brush && ::GetObjectW(brush, sizeof info, &info) == sizeof info;
   ::ReleaseDC(edit5, dc);
@@ -81,7 +82,8 @@ COLORREF Edit5Background(HWND form, HWND edit5) {
 }
 
 void Click(HWND form, HWND button) {
-  ::SendMessageW(form, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  ::SendMessageW(form, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
   Pump();
 }
 
@@ -98,8 +100,8 @@ HWND Swatch(HINSTANCE instance, COLORREF color, int x, int y) {
   windowClass.hbrBackground = ::CreateSolidBrush(color);
   windowClass.lpszClassName = L"swatch";
   ::RegisterClassW(&windowClass);
-  HWND swatch = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"swatch", L"", WS_POPUP, x, y, 60, 60,
-                                  nullptr, nullptr, instance, nullptr);
+  HWND swatch = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"swatch", L"", WS_POPUP, x, y,
+                                  60, 60, nullptr, nullptr, instance, nullptr);
   ::ShowWindow(swatch, SW_SHOWNOACTIVATE);
   ::UpdateWindow(swatch);
   Pump();
@@ -139,16 +141,20 @@ int main() {
   RECT client{};
   ::GetClientRect(hwnd, &client);
   Check(TextOf(hwnd) == "Form1", "caption Form1");
-  Check(client.right == scale(356) && client.bottom == scale(188), "client area 356 x 188, scaled: " + Describe(client));
+  Check(client.right == scale(356) && client.bottom == scale(188),
+        "client area 356 x 188, scaled: " + Describe(client));
   RECT frame{};
   ::GetWindowRect(hwnd, &frame);
   Check(frame.left == 0 && frame.top == 0, "window at the screen's origin");
 
   for (const ControlSpec& spec : kForm1Controls) {
     HWND c = control(spec.name);
-    const char* expectedClass = spec.kind == ControlKind::Button ? "button" : spec.kind == ControlKind::Edit ? "edit" : "static";
+    const char* expectedClass = spec.kind == ControlKind::Button ? "button"
+                                : spec.kind == ControlKind::Edit ? "edit"
+                                                                 : "static";
     const RECT r = RectInClient(hwnd, c);
-    RECT expected{scale(spec.left), scale(spec.top), scale(spec.left + spec.width), scale(spec.top + spec.height)};
+    RECT expected{scale(spec.left), scale(spec.top), scale(spec.left + spec.width),
+                  scale(spec.top + spec.height)};
     if (spec.kind == ControlKind::Label) {
       // Labels take the size of their text.
       const SIZE text = TextExtent(c);
@@ -156,19 +162,23 @@ int main() {
       expected.bottom = expected.top + text.cy;
     }
     const bool tabStop = (::GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP) != 0;
-    Check(::GetParent(c) == hwnd && ClassOf(c) == expectedClass && TextOf(c) == spec.text && ::EqualRect(&r, &expected) &&
-              tabStop == (spec.tabOrder >= 0) && ::IsWindowVisible(c),
-          std::string(spec.name) + ": " + ClassOf(c) + " \"" + TextOf(c) + "\" at " + Describe(r) + " (expected " +
-              expectedClass + " \"" + spec.text + "\" at " + Describe(expected) + ")" + (tabStop ? ", tab stop" : ""));
+    Check(::GetParent(c) == hwnd && ClassOf(c) == expectedClass && TextOf(c) == spec.text &&
+              ::EqualRect(&r, &expected) && tabStop == (spec.tabOrder >= 0) && ::IsWindowVisible(c),
+          std::string(spec.name) + ": " + ClassOf(c) + " \"" + TextOf(c) + "\" at " + Describe(r) +
+              " (expected " + expectedClass + " \"" + spec.text + "\" at " + Describe(expected) +
+              ")" + (tabStop ? ", tab stop" : ""));
   }
 
   bool fontsRight = true;
   std::string firstFont;
   for (const ControlSpec& spec : kForm1Controls) {
     LOGFONTW font{};
-    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control(spec.name), WM_GETFONT, 0, 0)), sizeof font, &font);
-    if (firstFont.empty()) firstFont = WideToUtf8(font.lfFaceName) + " " + std::to_string(font.lfHeight);
-    fontsRight = fontsRight && std::wstring(font.lfFaceName) == L"Tahoma" && font.lfHeight == -scale(11);
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control(spec.name), WM_GETFONT, 0, 0)),
+                 sizeof font, &font);
+    if (firstFont.empty())
+      firstFont = WideToUtf8(font.lfFaceName) + " " + std::to_string(font.lfHeight);
+    fontsRight =
+        fontsRight && std::wstring(font.lfFaceName) == L"Tahoma" && font.lfHeight == -scale(11);
   }
   Check(fontsRight, "every control in Tahoma, height -11 scaled (first: " + firstFont + ")");
 
@@ -185,8 +195,10 @@ int main() {
     if (spec.tabOrder >= 0) byTab[static_cast<std::size_t>(spec.tabOrder)] = control(spec.name);
   bool forward = true, backward = true;
   for (std::size_t i = 0; i < byTab.size(); ++i) {
-    forward = forward && ::GetNextDlgTabItem(hwnd, byTab[i], FALSE) == byTab[(i + 1) % byTab.size()];
-    backward = backward && ::GetNextDlgTabItem(hwnd, byTab[i], TRUE) == byTab[(i + byTab.size() - 1) % byTab.size()];
+    forward =
+        forward && ::GetNextDlgTabItem(hwnd, byTab[i], FALSE) == byTab[(i + 1) % byTab.size()];
+    backward = backward && ::GetNextDlgTabItem(hwnd, byTab[i], TRUE) ==
+                               byTab[(i + byTab.size() - 1) % byTab.size()];
   }
   Check(forward, "Tab visits the controls in tab order, and wraps");
   Check(backward, "Shift+Tab visits them in reverse");
@@ -194,18 +206,21 @@ int main() {
   MSG tab{control("Button2"), WM_KEYDOWN, VK_TAB, 0, 0, {}};
   const bool handled = ::IsDialogMessageW(hwnd, &tab);
   Pump();
-  Check(handled && ::GetFocus() == control("Button3"), "the message loop's Tab moves from Button2 to Button3");
+  Check(handled && ::GetFocus() == control("Button3"),
+        "the message loop's Tab moves from Button2 to Button3");
 
   // --- the buttons' messages reach the handlers --------------------------
   MoveCursor(123, 45);
   ::SendMessageW(control("Button1"), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   Pump();
   Check(TextOf(control("Edit1")) == "123" && TextOf(control("Edit2")) == "45",
-        "left release on Button1 takes the top-left corner: " + TextOf(control("Edit1")) + ", " + TextOf(control("Edit2")));
+        "left release on Button1 takes the top-left corner: " + TextOf(control("Edit1")) + ", " +
+            TextOf(control("Edit2")));
   MoveCursor(321, 54);
   ::SendMessageW(control("Button1"), WM_RBUTTONUP, 0, 0);
   Pump();
-  Check(TextOf(control("Edit1")) == "321" && TextOf(control("Edit2")) == "54", "right release on Button1 as well");
+  Check(TextOf(control("Edit1")) == "321" && TextOf(control("Edit2")) == "54",
+        "right release on Button1 as well");
   MoveCursor(400, 300);
   ::SendMessageW(control("Button2"), WM_MBUTTONUP, 0, 0);
   Pump();
@@ -213,10 +228,12 @@ int main() {
         "middle release on Button2 takes the bottom-right corner");
   MoveCursor(410, 310);
   Click(hwnd, control("Button2"));
-  Check(TextOf(control("Edit3")) == "410" && TextOf(control("Edit4")) == "310", "a click on Button2 as well");
+  Check(TextOf(control("Edit3")) == "410" && TextOf(control("Edit4")) == "310",
+        "a click on Button2 as well");
   MoveCursor(420, 320);
   Click(hwnd, control("Button1"));
-  Check(TextOf(control("Edit1")) == "420" && TextOf(control("Edit2")) == "320", "a click on Button1 as well");
+  Check(TextOf(control("Edit1")) == "420" && TextOf(control("Edit2")) == "320",
+        "a click on Button1 as well");
   Click(hwnd, control("Button1"));
 
   // --- Edit5 shows the captured colour --------------------------------------
@@ -231,30 +248,36 @@ int main() {
   MoveCursor(630, 530);
   ::SendMessageW(control("Button3"), WM_KEYUP, 'A', 0);
   Pump();
-  Check(TextOf(control("Edit5")) == std::to_string(swatchColor), "a key released on Button3 captures the colour under the cursor: " +
-                                                                     TextOf(control("Edit5")));
-  Check(Edit5Background(hwnd, control("Edit5")) == swatchColor, "Edit5's background is the captured colour");
+  Check(TextOf(control("Edit5")) == std::to_string(swatchColor),
+        "a key released on Button3 captures the colour under the cursor: " +
+            TextOf(control("Edit5")));
+  Check(Edit5Background(hwnd, control("Edit5")) == swatchColor,
+        "Edit5's background is the captured colour");
   ::DestroyWindow(swatch);
   MoveCursor(630, 530);
   ::SendMessageW(control("Button3"), WM_SYSKEYUP, VK_MENU, 0);
   Pump();
-  Check(TextOf(control("Edit5")) != std::to_string(swatchColor), "so does a system key (Alt) released on it");
+  Check(TextOf(control("Edit5")) != std::to_string(swatchColor),
+        "so does a system key (Alt) released on it");
 
   // --- start of tracking, and errors shown while the window goes on -------
   ::SetWindowTextW(control("Edit6"), L"abc");
   Click(hwnd, control("Button4"));
   Check(errors.size() == 1 && errors.back().find("abc") != std::string::npos,
-        "a bad interval is shown as an error: " + (errors.empty() ? std::string("(none)") : errors.back()));
+        "a bad interval is shown as an error: " +
+            (errors.empty() ? std::string("(none)") : errors.back()));
   ::SetWindowTextW(control("Edit6"), L"1000");
   Click(hwnd, control("Button4"));
   const SIZE label3 = TextExtent(control("Label3"));
   const RECT label3Rect = RectInClient(hwnd, control("Label3"));
   Check(errors.size() == 1 && TextOf(control("Label3")) == "-10 * -10",
         "Button4 shows the area's width and height: " + TextOf(control("Label3")));
-  Check(label3Rect.right - label3Rect.left == label3.cx && label3.cx > scale(29), "Label3 grew to its new text");
+  Check(label3Rect.right - label3Rect.left == label3.cx && label3.cx > scale(29),
+        "Label3 grew to its new text");
   ::SetWindowTextW(control("Edit1"), L"X");
   Click(hwnd, control("Button4"));
-  Check(errors.size() == 2 && errors.back().find("X") != std::string::npos && TextOf(control("Label3")) == "-10 * -10",
+  Check(errors.size() == 2 && errors.back().find("X") != std::string::npos &&
+            TextOf(control("Label3")) == "-10 * -10",
         "a corner that is no number is shown as an error and the label stays");
   desktop.fail = true;
   Click(hwnd, control("Button1"));
@@ -266,7 +289,8 @@ int main() {
   // --- closing ends the loop -----------------------------------------------
   ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
   MSG quit{};
-  const bool quitPosted = ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 0;
+  const bool quitPosted =
+      ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 0;
   Check(!::IsWindow(hwnd) && quitPosted, "closing destroys the window and ends the loop with 0");
 
   std::printf("%d passed, %d failed\n", passes, failures);

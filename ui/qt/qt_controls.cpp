@@ -24,7 +24,8 @@ void QtColorEdit::SetColor(TColor color) {
   if (color >> 24)
     palette.setColor(QPalette::Base, edit_->style()->standardPalette().color(QPalette::Base));
   else
-    palette.setColor(QPalette::Base, QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
+    palette.setColor(QPalette::Base,
+                     QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
   edit_->setPalette(palette);
 }
 

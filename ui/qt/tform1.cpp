@@ -66,9 +66,7 @@ void TForm1::BuildControls() {
     const QString text = QString::fromUtf8(spec.text);
     QWidget* widget = nullptr;
     switch (spec.kind) {
-      case ControlKind::Label:
-        widget = new QLabel(text, this);
-        break;
+      case ControlKind::Label: widget = new QLabel(text, this); break;
       case ControlKind::Button:
         widget = new QPushButton(text, this);
         widget->setFocusPolicy(Qt::StrongFocus);
@@ -121,11 +119,27 @@ void TForm1::Guarded(Handler&& handler) {
   RunGuarded(handler, showException_);
 }
 
-void TForm1::Button1Click() { Guarded([this] { tracker_->CaptureTopLeft(); }); }
-void TForm1::Button2Click() { Guarded([this] { tracker_->CaptureBottomRight(); }); }
-void TForm1::Button1MouseUp() { Guarded([this] { tracker_->CaptureTopLeft(); }); }
-void TForm1::Button2MouseUp() { Guarded([this] { tracker_->CaptureBottomRight(); }); }
-void TForm1::Button3MouseUp() { Guarded([this] { tracker_->CaptureColor(); }); }
-void TForm1::Button3KeyUp() { Guarded([this] { tracker_->CaptureColor(); }); }
-void TForm1::Button4Click() { Guarded([this] { tracker_->StartTracking(); }); }
-void TForm1::Timer1Timer() { Guarded([this] { tracker_->ScanPass(); }); }
+void TForm1::Button1Click() {
+  Guarded([this] { tracker_->CaptureTopLeft(); });
+}
+void TForm1::Button2Click() {
+  Guarded([this] { tracker_->CaptureBottomRight(); });
+}
+void TForm1::Button1MouseUp() {
+  Guarded([this] { tracker_->CaptureTopLeft(); });
+}
+void TForm1::Button2MouseUp() {
+  Guarded([this] { tracker_->CaptureBottomRight(); });
+}
+void TForm1::Button3MouseUp() {
+  Guarded([this] { tracker_->CaptureColor(); });
+}
+void TForm1::Button3KeyUp() {
+  Guarded([this] { tracker_->CaptureColor(); });
+}
+void TForm1::Button4Click() {
+  Guarded([this] { tracker_->StartTracking(); });
+}
+void TForm1::Timer1Timer() {
+  Guarded([this] { tracker_->ScanPass(); });
+}

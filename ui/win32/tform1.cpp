@@ -30,8 +30,8 @@ static_assert(TabOrderFollowsCreationOrder(), "tab order must follow the creatio
 // Newer systems know each window's own DPI; older ones only the system's.
 UINT DpiOf(HWND hwnd) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
   if (getDpiForWindow) {
     if (const UINT dpi = getDpiForWindow(hwnd)) return dpi;
   }
@@ -46,7 +46,8 @@ RECT WindowRectForClient(int width, int height, DWORD style, UINT dpi) {
   static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void*>(
       ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
   RECT rect{0, 0, width, height};
-  if (!adjustForDpi || !adjustForDpi(&rect, style, FALSE, 0, dpi)) ::AdjustWindowRectEx(&rect, style, FALSE, 0);
+  if (!adjustForDpi || !adjustForDpi(&rect, style, FALSE, 0, dpi))
+    ::AdjustWindowRectEx(&rect, style, FALSE, 0);
   return rect;
 }
 
@@ -95,7 +96,8 @@ struct TForm1::Wiring {
   Tracker tracker;
 };
 
-TForm1::TForm1(HINSTANCE instance, Desktop& desktop, std::function<void(const Exception&)> showException)
+TForm1::TForm1(HINSTANCE instance, Desktop& desktop,
+               std::function<void(const Exception&)> showException)
     : showException_(std::move(showException)) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -114,8 +116,8 @@ TForm1::TForm1(HINSTANCE instance, Desktop& desktop, std::function<void(const Ex
   }
 
   // The stored layout puts the window at the screen's origin.
-  ::CreateWindowExW(0, kWindowClass, Utf8ToWide(kForm1.caption).c_str(), kFormStyle, 0, 0, 0, 0, nullptr,
-                    nullptr, instance, this);
+  ::CreateWindowExW(0, kWindowClass, Utf8ToWide(kForm1.caption).c_str(), kFormStyle, 0, 0, 0, 0,
+                    nullptr, nullptr, instance, this);
   if (!handle_) throw std::system_error(static_cast<int>(::GetLastError()), std::system_category());
 
   CreateControls(instance);
@@ -123,7 +125,8 @@ TForm1::TForm1(HINSTANCE instance, Desktop& desktop, std::function<void(const Ex
 
   const UINT dpi = DpiOf(handle_);
   ApplyDpi(dpi);
-  const RECT rect = WindowRectForClient(Scale(kForm1.clientWidth), Scale(kForm1.clientHeight), kFormStyle, dpi);
+  const RECT rect =
+      WindowRectForClient(Scale(kForm1.clientWidth), Scale(kForm1.clientHeight), kFormStyle, dpi);
   ::SetWindowPos(handle_, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -145,11 +148,12 @@ void TForm1::CreateControls(HINSTANCE instance) {
   for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
     const ControlSpec& spec = kForm1Controls[i];
     const DWORD exStyle = spec.kind == ControlKind::Edit ? WS_EX_CLIENTEDGE : 0;
-    HWND control = ::CreateWindowExW(exStyle, WindowClassOf(spec.kind), Utf8ToWide(spec.text).c_str(),
-                                     StyleOf(spec.kind), 0, 0, 0, 0, handle_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)),
-                                     instance, nullptr);
-    if (!control) throw std::system_error(static_cast<int>(::GetLastError()), std::system_category());
+    HWND control = ::CreateWindowExW(
+        exStyle, WindowClassOf(spec.kind), Utf8ToWide(spec.text).c_str(), StyleOf(spec.kind), 0, 0,
+        0, 0, handle_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance,
+        nullptr);
+    if (!control)
+      throw std::system_error(static_cast<int>(::GetLastError()), std::system_category());
     controls_[i] = control;
   }
   // The capture buttons report releases themselves: a pressed button holds
@@ -162,9 +166,10 @@ void TForm1::CreateControls(HINSTANCE instance) {
 // text again.
 void TForm1::ApplyDpi(UINT dpi) {
   dpi_ = dpi;
-  HFONT font = ::CreateFontW(-Scale(kForm1.fontPixelHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, Utf8ToWide(kForm1.fontFamily).c_str());
+  HFONT font =
+      ::CreateFontW(-Scale(kForm1.fontPixelHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                    DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                    DEFAULT_PITCH | FF_DONTCARE, Utf8ToWide(kForm1.fontFamily).c_str());
   for (std::size_t i = 0; i < kForm1Controls.size(); ++i) {
     const ControlSpec& spec = kForm1Controls[i];
     ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -223,13 +228,12 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
       ApplyDpi(HIWORD(wParam));
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      ::SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      ::SetWindowPos(handle_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
-    case WM_DESTROY:
-      ::PostQuitMessage(0);
-      return 0;
+    case WM_DESTROY: ::PostQuitMessage(0); return 0;
     case WM_NCDESTROY: {
       HWND hwnd = handle_;
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -240,8 +244,8 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return ::DefWindowProcW(handle_, message, wParam, lParam);
 }
 
-LRESULT CALLBACK TForm1::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                    DWORD_PTR selfPtr) {
+LRESULT CALLBACK TForm1::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR id, DWORD_PTR selfPtr) {
   auto* self = reinterpret_cast<TForm1*>(selfPtr);
   switch (message) {
     case WM_LBUTTONUP:
@@ -255,11 +259,10 @@ LRESULT CALLBACK TForm1::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     }
     case WM_KEYUP:
     case WM_SYSKEYUP:
-      if (hwnd == self->Control("Button3")) self->Guarded([&] { self->Button3KeyUp(hwnd, wParam); });
+      if (hwnd == self->Control("Button3"))
+        self->Guarded([&] { self->Button3KeyUp(hwnd, wParam); });
       break;
-    case WM_NCDESTROY:
-      ::RemoveWindowSubclass(hwnd, ButtonProc, id);
-      break;
+    case WM_NCDESTROY: ::RemoveWindowSubclass(hwnd, ButtonProc, id); break;
   }
   return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
@@ -269,18 +272,24 @@ void TForm1::ButtonMouseUp(HWND button, UINT message, LPARAM lParam) {
   const int x = static_cast<short>(LOWORD(lParam));
   const int y = static_cast<short>(HIWORD(lParam));
   Guarded([&] {
-    if (button == Control("Button1")) Button1MouseUp(button, mouseButton, x, y);
-    else if (button == Control("Button2")) Button2MouseUp(button, mouseButton, x, y);
-    else if (button == Control("Button3")) Button3MouseUp(button, mouseButton, x, y);
+    if (button == Control("Button1"))
+      Button1MouseUp(button, mouseButton, x, y);
+    else if (button == Control("Button2"))
+      Button2MouseUp(button, mouseButton, x, y);
+    else if (button == Control("Button3"))
+      Button3MouseUp(button, mouseButton, x, y);
   });
 }
 
 // Button3 has no click handler: its capture happens on the release alone.
 void TForm1::ButtonClicked(HWND button) {
   Guarded([&] {
-    if (button == Control("Button1")) Button1Click(button);
-    else if (button == Control("Button2")) Button2Click(button);
-    else if (button == Control("Button4")) Button4Click(button);
+    if (button == Control("Button1"))
+      Button1Click(button);
+    else if (button == Control("Button2"))
+      Button2Click(button);
+    else if (button == Control("Button4"))
+      Button4Click(button);
   });
 }
 

@@ -31,7 +31,9 @@ class TForm1 {
   void Button4Click(HWND Sender);
   void Timer1Timer(HWND Sender);
 
-  HWND Control(const char* name) const { return controls_[static_cast<std::size_t>(ControlIndex(name))]; }
+  HWND Control(const char* name) const {
+    return controls_[static_cast<std::size_t>(ControlIndex(name))];
+  }
 
  private:
   struct Wiring;

@@ -9,7 +9,9 @@ std::string WinText::GetText() const {
   return WideToUtf8(text);
 }
 
-void WinText::SetText(const std::string& text) { ::SetWindowTextW(hwnd_, Utf8ToWide(text).c_str()); }
+void WinText::SetText(const std::string& text) {
+  ::SetWindowTextW(hwnd_, Utf8ToWide(text).c_str());
+}
 
 void WinLabel::SetText(const std::string& text) {
   WinText::SetText(text);
@@ -22,12 +24,14 @@ void WinLabel::FitToText() {
   text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd_, text.data(), length + 1)));
 
   HDC dc = ::GetDC(hwnd_);
-  HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+  HGDIOBJ previous =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
   SIZE size{};
   ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   ::SelectObject(dc, previous);
   ::ReleaseDC(hwnd_, dc);
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
