@@ -58,15 +58,3 @@ std::vector<Rect> NearMissesOf(const std::vector<Rect>& targets) {
   for (const Rect& t : targets) nearMisses.push_back({t.x + 20, t.y + 60, 200, 30});
   return nearMisses;
 }
-
-std::vector<ScreenPoint> ExpectedClicks(const TRect& a, const std::vector<Rect>& targets) {
-  std::vector<ScreenPoint> points;
-  for (std::int64_t y = std::int64_t{a.Top} + 3; y < std::int64_t{a.Bottom} - 3; y += 3)
-    for (std::int64_t x = std::int64_t{a.Left} + 100; x < std::int64_t{a.Right} - 90; x += 100)
-      for (const Rect& t : targets)
-        if (x >= t.x && x + 20 < t.x + t.w && y >= t.y && y < t.y + t.h) {
-          points.push_back({std::int32_t(x), std::int32_t(y)});
-          break;
-        }
-  return points;
-}

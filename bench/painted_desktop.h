@@ -5,14 +5,10 @@
 #include <vector>
 
 #include "platform/desktop.h"
-#include "tracking/tracker.h"
+#include "tests/support/grid_oracle.h"
 
 constexpr Colorref kTarget = 0x00CC6633;  // COLORREF of RGB 33 66 CC
 constexpr Colorref kAbsent = 0x00A1B2C3;  // kept off the painted screen
-
-struct Rect {
-  int x, y, w, h;
-};
 
 // 0x00RRGGBB, from a COLORREF.
 inline std::uint32_t ToRgb(Colorref c) {
@@ -31,6 +27,3 @@ std::vector<std::uint32_t> PaintDesktop(int width, int height,
 // rest of 3840x2160, and a near miss below each.
 std::vector<Rect> BenchTargets();
 std::vector<Rect> NearMissesOf(const std::vector<Rect>& targets);
-
-// Grid points of the area whose whole run lies on a target.
-std::vector<ScreenPoint> ExpectedClicks(const TRect& area, const std::vector<Rect>& targets);

@@ -16,9 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_form.h"
 #include "bench/painted_desktop.h"
 #include "platform/x11/x11_desktop.h"
+#include "tests/support/fake_controls.h"
+#include "tests/support/recording_desktop.h"
 #include "tracking/tracker.h"
 
 namespace {
@@ -94,7 +95,8 @@ Result Measure(const Strategy& s, const TRect& area, Colorref colour, int passes
     std::exit(1);
   }
   RecordingDesktop desktop(*x11, /*sendButtons=*/false);
-  BenchForm form(desktop, colour, area);
+  FakeForm form(desktop);
+  form.Track(area, colour);
   Tracker& tracker = form.tracker;
   Result result;
   std::vector<double> times;
@@ -179,7 +181,7 @@ int main(int argc, char** argv) {
                 "ms/pass", "speed-up", "clicks");
     for (const TRect& area : areas) {
       const std::vector<ScreenPoint> expected =
-          scenario.colour == kTarget ? ExpectedClicks(area, targets) : std::vector<ScreenPoint>{};
+          scenario.colour == kTarget ? GridPointsOn(area, targets) : std::vector<ScreenPoint>{};
       double perSampleMs = 0;
       for (const Strategy& s : strategies) {
         const Result r = s.perSample ? Measure(s, area, scenario.colour, perSamplePasses, 1, 1e9)

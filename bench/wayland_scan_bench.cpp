@@ -23,10 +23,12 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "bench/bench_form.h"
 #include "bench/painted_desktop.h"
 #include "platform/portal/portal_desktop.h"
 #include "platform/wlroots/wlroots_desktop.h"
+#include "tests/support/fake_controls.h"
+#include "tests/support/recording_desktop.h"
+#include "tracking/messages.h"
 
 namespace {
 
@@ -84,7 +86,8 @@ Result Measure(Desktop& backend, const TRect& area, Colorref colour, bool perSam
                int warmUp, long compositorPid) {
   // Clicks really go out, so the reads after each click are timed too.
   RecordingDesktop desktop(backend, /*sendButtons=*/true);
-  BenchForm form(desktop, colour, area);
+  FakeForm form(desktop);
+  form.Track(area, colour);
   Tracker& tracker = form.tracker;
   Result result;
   std::vector<double> times;
@@ -127,7 +130,7 @@ struct Passes {
 Passes MeasureAll(Desktop& backend, int passes, long compositorPid) {
   const TRect area{0, 0, 1920, 1080};
   Passes p;
-  p.expected = ExpectedClicks(area, BenchTargets());
+  p.expected = GridPointsOn(area, BenchTargets());
   p.idle = Measure(backend, area, kAbsent, false, passes, 10, compositorPid);
   p.clickingPasses = std::max(3, passes / 30);
   p.clicking = Measure(backend, area, kTarget, false, p.clickingPasses, 1, compositorPid);
@@ -170,6 +173,11 @@ double MsSince(std::chrono::steady_clock::time_point start) {
       .count();
 }
 
+[[noreturn]] void CompositorLost(Reason why) {
+  std::fprintf(stderr, "%s\n", MessageFor({why, {}, {}}).c_str());
+  std::_Exit(1);
+}
+
 // Through the desktop portal, as on GNOME: the dialog is answered from
 // outside (bench/run), then the session's first picture is waited for.
 int RunPortal(int passes, long compositorPid) {
@@ -177,14 +185,14 @@ int RunPortal(int passes, long compositorPid) {
   char name[] = "wayland_scan_bench";
   char* argv[] = {name, nullptr};
   QCoreApplication app(argc, argv);
-  PortalDesktop::Opening opening = PortalDesktop::Open(nullptr);
+  DesktopRoute::Opening opening = PortalDesktop::Open(CompositorLost);
   if (!opening.desktop) {
-    std::fprintf(stderr, "no desktop portal: %s\n", opening.why.c_str());
+    std::fprintf(stderr, "no desktop portal: %s\n", MessageFor(opening.why).c_str());
     return 1;
   }
-  PortalDesktop& backend = *opening.desktop;
-  backend.Begin([](const std::string& message) {
-    std::fprintf(stderr, "%s\n", message.c_str());
+  auto& backend = static_cast<PortalDesktop&>(*opening.desktop);
+  backend.Start([](const Notice& notice) {
+    std::fprintf(stderr, "%s\n", MessageFor(notice).c_str());
     QCoreApplication::exit(1);
   });
   const auto asked = std::chrono::steady_clock::now();
@@ -212,7 +220,8 @@ int RunPortal(int passes, long compositorPid) {
 
   // Tracking as a user would set it: a pass every 500 ms for 10 s.
   RecordingDesktop recording(backend, /*sendButtons=*/true);
-  BenchForm form(recording, kAbsent, TRect{0, 0, 1920, 1080});
+  FakeForm form(recording);
+  form.Track(TRect{0, 0, 1920, 1080}, kAbsent);
   QTimer tick;
   QObject::connect(&tick, &QTimer::timeout, [&] { form.tracker.ScanPass(); });
   const double cpu0 = OwnCpuSeconds(), compositor0 = ProcessCpuSeconds(compositorPid);
@@ -258,12 +267,12 @@ int main(int argc, char** argv) {
       compositorPid = std::atol(argv[i + 1]);
   }
   if (portal) return RunPortal(passes, compositorPid);
-  WlrootsDesktop::Opening opening = WlrootsDesktop::Open();
+  DesktopRoute::Opening opening = WlrootsDesktop::Open(CompositorLost);
   if (!opening.desktop) {
     std::fprintf(stderr, "no wlroots compositor with screencopy, virtual pointer and XWayland\n");
     return 1;
   }
-  WlrootsDesktop& backend = *opening.desktop;
+  Desktop& backend = *opening.desktop;
   // The background comes up a little after the compositor.
   const Rect first = BenchTargets().front();
   for (int i = 0; i < 100; ++i) {

@@ -6,8 +6,12 @@ if(NOT X11_XTest_FOUND OR NOT X11_Xext_FOUND OR NOT X11_Xrender_FOUND)
   message(FATAL_ERROR "libxtst-dev, libxext-dev and libxrender-dev are needed")
 endif()
 
-add_library(platform_x11 STATIC platform/x11/x11_desktop.cpp platform/x11/xwayland_pointer.cpp)
-target_link_libraries(platform_x11 PUBLIC tracking screen_layout PRIVATE X11::X11 X11::Xtst X11::Xext X11::Xrender)
+add_library(platform_x11 STATIC
+  platform/x11/connection_lost.cpp
+  platform/x11/x11_desktop.cpp
+  platform/x11/xwayland_pointer.cpp)
+target_link_libraries(platform_x11 PUBLIC desktop_seam screen_layout
+  PRIVATE X11::X11 X11::Xtst X11::Xext X11::Xrender)
 
 # The wlroots backend: wayland-client and the protocols it speaks, turned
 # into C by wayland-scanner. Debian packages the wlr protocol files only
@@ -47,7 +51,7 @@ target_link_libraries(wayland_protocols PUBLIC PkgConfig::WAYLAND_CLIENT)
 
 # The screen-space mapping on its own: pure code, unit-tested.
 add_library(screen_layout STATIC platform/screen_layout.cpp)
-target_link_libraries(screen_layout PUBLIC tracking)
+target_link_libraries(screen_layout PUBLIC desktop_seam)
 
 add_library(platform_wlroots STATIC
   platform/wlroots/wayland_client.cpp
@@ -55,7 +59,8 @@ add_library(platform_wlroots STATIC
   platform/wlroots/output_copies.cpp
   platform/wlroots/virtual_pointer.cpp
   platform/wlroots/wlroots_desktop.cpp)
-target_link_libraries(platform_wlroots PUBLIC tracking screen_layout PRIVATE platform_x11 wayland_protocols)
+target_link_libraries(platform_wlroots PUBLIC desktop_seam screen_layout
+  PRIVATE platform_x11 wayland_protocols)
 
 # The desktop portal backend (GNOME, KDE Plasma): D-Bus through Qt, the
 # screen through libpipewire.
@@ -64,15 +69,16 @@ add_library(platform_portal STATIC
   platform/portal/pipewire_streams.cpp
   platform/portal/portal_session.cpp
   platform/portal/portal_desktop.cpp)
-target_link_libraries(platform_portal PUBLIC tracking screen_layout Qt6::DBus
+target_link_libraries(platform_portal PUBLIC desktop_seam screen_layout Qt6::DBus
   PRIVATE platform_x11 PkgConfig::PIPEWIRE)
 
 # The one place that picks the backend at start.
 add_library(platform_select STATIC platform/select_desktop.cpp)
-target_link_libraries(platform_select PUBLIC tracking PRIVATE platform_x11 platform_wlroots platform_portal)
+target_link_libraries(platform_select PUBLIC desktop_seam
+  PRIVATE platform_x11 platform_wlroots platform_portal)
 
 add_library(ui_qt STATIC ui/qt/tform1.cpp ui/qt/qt_controls.cpp)
-target_link_libraries(ui_qt PUBLIC tracking Qt6::Widgets)
+target_link_libraries(ui_qt PUBLIC ui_form Qt6::Widgets)
 
 add_library(app_qt STATIC app/qt/application.cpp)
 target_link_libraries(app_qt PUBLIC tracking Qt6::Widgets)

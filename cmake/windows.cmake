@@ -12,14 +12,14 @@ endif()
 set(_win32_definitions UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN WINVER=0x0601 _WIN32_WINNT=0x0601)
 
 add_library(platform_win32 STATIC platform/win32/win32_desktop.cpp)
-target_link_libraries(platform_win32 PUBLIC tracking)
+target_link_libraries(platform_win32 PUBLIC desktop_seam)
 target_compile_definitions(platform_win32 PUBLIC ${_win32_definitions})
 
 add_library(ui_win32 STATIC
   ui/win32/wide_text.cpp
   ui/win32/win32_controls.cpp
   ui/win32/tform1.cpp)
-target_link_libraries(ui_win32 PUBLIC tracking platform_win32 comctl32 user32 gdi32)
+target_link_libraries(ui_win32 PUBLIC ui_form platform_win32 comctl32 user32 gdi32)
 
 add_executable(colorclicker WIN32 app/win32/main.cpp app/win32/application.cpp res/colorclicker.rc)
 target_link_libraries(colorclicker PRIVATE ui_win32)
@@ -49,7 +49,8 @@ target_link_libraries(window_check PRIVATE ui_win32)
 if(MSVC)
   # UTF-8 sources (the Russian captions), the static runtime, and the
   # manifest from the .rc rather than one made by the linker.
-  foreach(_target tracking platform_win32 ui_win32 colorclicker click_target screen_read_check window_check)
+  foreach(_target desktop_seam tracking ui_form platform_win32 ui_win32 colorclicker click_target
+                  screen_read_check window_check)
     target_compile_options(${_target} PRIVATE /utf-8)
     set_property(TARGET ${_target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
   endforeach()

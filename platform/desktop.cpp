@@ -26,3 +26,16 @@ void ScreenContext::ReadGrid(const SampleGrid& grid, Colorref* out) {
       }
   }
 }
+
+void BulkScreenContext::ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width,
+                                   std::int32_t height, Colorref* out) {
+  if (width > 0 && height > 0) ReadGrid({left, top, height, 1, width, 1, 1, 1}, out);
+}
+
+void BulkScreenContext::ReadGrid(const SampleGrid& grid, Colorref* out) {
+  if (grid.rows <= 0 || grid.runs <= 0 || grid.samples <= 0) return;
+  if (grid.rowStep <= 0 || grid.runStep <= 0 || grid.sampleStep <= 0)
+    ScreenContext::ReadGrid(grid, out);
+  else
+    ReadBulk(grid, out);
+}

@@ -1,25 +1,33 @@
 #pragma once
 // The seam between the tracking logic and the desktop it runs on.
 #include <cstdint>
+#include <functional>
 #include <memory>
+
+#include "platform/notice.h"
 
 // 0x00BBGGRR, red in the lowest byte, as the Windows GDI reports pixels.
 using Colorref = std::uint32_t;
-constexpr Colorref CLR_INVALID = 0xFFFFFFFFu;
+
+// The names and values <windows.h> gives these, spelled as it spells them,
+// so that this header and <windows.h> may come in either order.
+#ifndef CLR_INVALID
+#define CLR_INVALID 0xFFFFFFFF
+#endif
+// mouse_event flags; button events carry exactly these.
+#ifndef MOUSEEVENTF_LEFTDOWN
+#define MOUSEEVENTF_LEFTDOWN 0x0002
+#define MOUSEEVENTF_LEFTUP 0x0004
+#define MOUSEEVENTF_RIGHTDOWN 0x0008
+#define MOUSEEVENTF_RIGHTUP 0x0010
+#define MOUSEEVENTF_MIDDLEDOWN 0x0020
+#define MOUSEEVENTF_MIDDLEUP 0x0040
+#endif
 
 struct ScreenPoint {
   std::int32_t x = 0;
   std::int32_t y = 0;
-};
-
-// mouse_event flag values; button events carry exactly these.
-enum MouseEventFlag : std::uint32_t {
-  MOUSEEVENTF_LEFTDOWN = 0x0002,
-  MOUSEEVENTF_LEFTUP = 0x0004,
-  MOUSEEVENTF_RIGHTDOWN = 0x0008,
-  MOUSEEVENTF_RIGHTUP = 0x0010,
-  MOUSEEVENTF_MIDDLEDOWN = 0x0020,
-  MOUSEEVENTF_MIDDLEUP = 0x0040,
+  bool operator==(const ScreenPoint&) const = default;
 };
 
 // Samples laid out as short horizontal runs on a regular grid: rows at
@@ -61,27 +69,60 @@ class ScreenContext {
   virtual void ReadGrid(const SampleGrid& grid, Colorref* out);
 };
 
+// A screen read in bulk: regions are read as grids, and grids a bulk read
+// cannot take (a step not positive) pixel by pixel.
+class BulkScreenContext : public ScreenContext {
+ public:
+  void ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                  Colorref* out) final;
+  void ReadGrid(const SampleGrid& grid, Colorref* out) final;
+
+ protected:
+  // As ReadGrid, with every count and step positive.
+  virtual void ReadBulk(const SampleGrid& grid, Colorref* out) = 0;
+};
+
+// Shows the user a notice without stopping the window.
+using TellUser = std::function<void(const Notice&)>;
+// Runs when the display or compositor the desktop depends on has gone
+// (Reason::DisplayLost or CompositorLost); it ends the process.
+using OnDesktopLost = std::function<void(Reason)>;
+
 class Desktop {
  public:
   virtual ~Desktop() = default;
+
+  // The desktop's life around the window's: Start once the window is shown
+  // and the event loop runs (a desktop that needs the user's consent asks
+  // for it then; tellUser serves from then on); TakeEvents every
+  // EventIntervalMs from the event loop (0: never), to handle what the
+  // desktop sent meanwhile and to notice that it has gone; End before the
+  // application goes, while its connections still work.
+  virtual void Start(TellUser tellUser) { (void)tellUser; }
+  virtual int EventIntervalMs() const { return 0; }
+  virtual void TakeEvents() {}
+  virtual void End() {}
+
   // Physical screen pixels, in the same space as pixels and cursor moves.
   virtual ScreenPoint GetCursorPos() = 0;
   // Null when the screen cannot be read at all.
   virtual std::unique_ptr<ScreenContext> GetDC() = 0;
   virtual void SetCursorPos(std::int32_t x, std::int32_t y) = 0;
-  // Button events at the current cursor position; flags as in MouseEventFlag,
+  // Button events at the current cursor position; flags MOUSEEVENTF_*,
   // each set bit handled in increasing order.
   virtual void MouseEvent(std::uint32_t flags) = 0;
   virtual void Sleep(std::uint32_t ms) = 0;
 
   // Asked before each click, so that a click lands only where its samples
   // matched.
-  // Whether (x, y) lies on a monitor of the screen as it is right now; a
-  // press there would be clamped to the edge, onto whatever is there.
-  // Asked after the cursor was moved to (x, y), right before the press.
-  virtual bool IsOnScreen(std::int32_t x, std::int32_t y) = 0;
+  // Asked after the cursor was moved to (x, y), right before the press:
+  // whether the press would land at (x, y) as the screen is right now. Not
+  // when (x, y) is on no monitor (the cursor stops at an edge, over
+  // whatever is there), nor when the cursor is elsewhere (the user moved
+  // it, or the system kept it out), as far as the desktop can tell.
+  virtual bool CursorIsAt(std::int32_t x, std::int32_t y) = 0;
   // While held, the screen's size and monitors cannot change, so that what
-  // IsOnScreen says still holds when the press follows. Held only for the
+  // CursorIsAt says still holds when the press follows. Held only for the
   // few requests of one click; backends without such a lock do nothing.
   virtual void HoldScreenLayout(bool hold) { (void)hold; }
   // Whether the user holds any mouse button down right now, as the desktop

@@ -53,26 +53,3 @@ void ReadGridPerOutput(const std::vector<PlacedOutput>& outputs, const SampleGri
       }
   }
 }
-
-// A screen whose bulk reads go output by output: regions are read as
-// grids, and grids the per-output read cannot take (steps not positive)
-// pixel by pixel.
-class PerOutputScreenContext : public ScreenContext {
- public:
-  void ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
-                  Colorref* out) override {
-    if (width > 0 && height > 0) ReadGrid({left, top, height, 1, width, 1, 1, 1}, out);
-  }
-  void ReadGrid(const SampleGrid& g, Colorref* out) final {
-    if (g.rows <= 0 || g.runs <= 0 || g.samples <= 0) return;
-    if (g.rowStep <= 0 || g.runStep <= 0 || g.sampleStep <= 0) {
-      ScreenContext::ReadGrid(g, out);
-      return;
-    }
-    ReadOutputs(g, out);
-  }
-
- protected:
-  // As ReadGrid, with counts and steps positive.
-  virtual void ReadOutputs(const SampleGrid& g, Colorref* out) = 0;
-};

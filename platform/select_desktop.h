@@ -1,28 +1,14 @@
 #pragma once
-// How the Linux program reads the screen and clicks, chosen once at start
-// from what the session offers.
-#include <functional>
-#include <memory>
-#include <string>
+// The routes the Linux program can take, in the order it tries them.
+#include <vector>
 
-#include "platform/desktop.h"
+#include "platform/desktop_choice.h"
 
-struct DesktopChoice {
-  std::unique_ptr<Desktop> desktop;  // null when nothing could be opened
-  // For the log: "screen: wlr-screencopy, pointer: wlr-virtual-pointer".
-  std::string name;
-  // For the user, when the choice cannot see every window; else empty.
-  std::string warning;
-  // Why nothing could be opened, when desktop is null.
-  std::string error;
-  // To be called now and then from the event loop while the program runs;
-  // empty when the choice needs nothing of the kind.
-  std::function<void()> takeEvents;
-  // To be called once the application and its event loop exist, with what
-  // shows the user a message; empty when the choice needs nothing then.
-  std::function<void(std::function<void(const std::string&)> tellUser)> begin;
-};
+// 1. wlroots compositors (sway, Hyprland...): their own protocols, no dialog.
+// 2. GNOME, KDE Plasma...: the desktop portal, with the user's consent.
+// 3. X11: the whole desktop in an X11 session, X11 windows only through
+//    XWayland in a Wayland one.
+std::vector<DesktopRoute> LinuxDesktopRoutes();
 
-// onCompositorLost runs when a Wayland compositor the choice depends on
-// has gone; it should end the program.
-DesktopChoice SelectDesktop(std::function<void()> onCompositorLost);
+// The route for this session, chosen from the environment.
+DesktopChoice SelectDesktop(const OnDesktopLost& onLost);

@@ -13,11 +13,11 @@ void Tracker::CaptureCorner(TextControl& xEdit, TextControl& yEdit, std::int32_t
 }
 
 void Tracker::CaptureTopLeft() {
-  CaptureCorner(controls_.Edit1, controls_.Edit2, TrackingArea.Left, TrackingArea.Top);
+  CaptureCorner(controls_.LeftX, controls_.TopY, TrackingArea.Left, TrackingArea.Top);
 }
 
 void Tracker::CaptureBottomRight() {
-  CaptureCorner(controls_.Edit3, controls_.Edit4, TrackingArea.Right, TrackingArea.Bottom);
+  CaptureCorner(controls_.RightX, controls_.BottomY, TrackingArea.Right, TrackingArea.Bottom);
 }
 
 void Tracker::CaptureColor() {
@@ -26,7 +26,8 @@ void Tracker::CaptureColor() {
   // A handle of its own for the one read, released right after it.
   const std::unique_ptr<ScreenContext> screen = desktop_.GetDC();
   const Colorref color = screen ? screen->GetPixel(x, y) : CLR_INVALID;
-  controls_.Edit5.SetColor(color);
+  controls_.TargetColor.SetColor(color);
   // Shown as signed decimal: a failed read reads -1.
-  controls_.Edit5.SetText(IntToStr(static_cast<std::int32_t>(controls_.Edit5.GetColor())));
+  controls_.TargetColor.SetText(
+      IntToStr(static_cast<std::int32_t>(controls_.TargetColor.GetColor())));
 }

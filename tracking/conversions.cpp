@@ -3,10 +3,11 @@
 #include <limits>
 
 #include "tracking/exceptions.h"
+#include "tracking/messages.h"
 
 namespace {
 [[noreturn]] void ThrowNotAnInteger(const std::string& text) {
-  throw EConvertError("«" + text + "» не является целым числом");
+  throw EConvertError(NotAnIntegerMessage(text));
 }
 }  // namespace
 

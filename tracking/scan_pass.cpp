@@ -1,16 +1,11 @@
 #include <algorithm>
 
+#include "tracking/scan_grid.h"
 #include "tracking/tracker.h"
 
+using namespace scan_grid;
+
 namespace {
-constexpr int kRowStep = 3;
-constexpr int kColumnStep = 100;
-constexpr int kTopMargin = 3;
-constexpr int kLeftMargin = 100;
-constexpr int kRightMargin = 90;
-constexpr int kBottomMargin = 3;
-constexpr int kSamples = 5;
-constexpr int kSampleStep = 5;
 // After a click only this many rows are read again at first, twice as many
 // with each read that finds nothing: another click voids what was read
 // beyond it, and the next one often follows within a target's height.
@@ -21,10 +16,7 @@ void Tracker::SetScanChunkLimit(std::size_t samples) {
   scanChunkLimit_ = std::max<std::size_t>(samples, kSamples);
 }
 
-// Grid: rows Top+3, Top+6, ... while y < Bottom-3; columns Left+100,
-// Left+200, ... while x < Right-90. The bounds are compared in 64 bits, so
-// corners near the ends of the 32-bit range cannot overflow; every point
-// and sample that passes them fits in 32 bits.
+// The grid of scan_grid.h, whose bounds are compared in 64 bits as there.
 //
 // Handlers never overlap, so the area, the handle and the colour cannot
 // change during a pass and are taken once. The screen can change, but only
@@ -35,20 +27,21 @@ void Tracker::SetScanChunkLimit(std::size_t samples) {
 // first samples, and the other four only for the rows where one matched:
 // a fifth of the pixels when nothing is there. Right after a click a match
 // nearby is likely, so that read takes all five at once.
-void Tracker::ScanPass() {
+PassReport Tracker::ScanPass() {
+  PassReport report;
   const TRect area = TrackingArea;
   const std::int64_t firstY = std::int64_t{area.Top} + kTopMargin;
   const std::int64_t endY = std::int64_t{area.Bottom} - kBottomMargin;
   const std::int64_t firstX = std::int64_t{area.Left} + kLeftMargin;
   const std::int64_t endX = std::int64_t{area.Right} - kRightMargin;
-  if (firstY >= endY || firstX >= endX) return;
+  if (firstY >= endY || firstX >= endX) return report;
   const std::int64_t rows = (endY - firstY + kRowStep - 1) / kRowStep;
   const std::int64_t runs = (endX - firstX + kColumnStep - 1) / kColumnStep;
 
   // Without a handle every read fails, and a failed read never matches.
   ScreenContext* const screen = ScreenDC.get();
-  const Colorref target = controls_.Edit5.GetColor();
-  if (!screen || target == CLR_INVALID) return;
+  const Colorref target = controls_.TargetColor.GetColor();
+  if (!screen || target == CLR_INVALID) return report;
 
   const std::int64_t limit =
       static_cast<std::int64_t>(std::min<std::size_t>(scanChunkLimit_, std::size_t{1} << 40));
@@ -122,8 +115,12 @@ void Tracker::ScanPass() {
             line[3][g] != target || line[4][g] != target)
           continue;
         // A skipped point changed nothing: what was read still holds.
-        if (!ClickAt(static_cast<std::int32_t>(grid.X(g, 0)), static_cast<std::int32_t>(grid.Y(r))))
+        if (!ClickAt(static_cast<std::int32_t>(grid.X(g, 0)),
+                     static_cast<std::int32_t>(grid.Y(r)))) {
+          ++report.skipped;
           continue;
+        }
+        ++report.clicks;
         row += r;
         run = firstRun + g + 1;
         clicked = true;
@@ -142,6 +139,7 @@ void Tracker::ScanPass() {
         run = firstRun + chunkRuns;
     }
   }
+  return report;
 }
 
 // Into a buffer kept across passes, grown only when a read needs more.
@@ -151,17 +149,12 @@ void Tracker::Read(const SampleGrid& grid, std::vector<Colorref>& buffer) {
   ScreenDC->ReadGrid(grid, buffer.data());
 }
 
-void Tracker::ScanPassPerSample() {
-  const std::int64_t top = TrackingArea.Top;
-  for (std::int64_t y = top + kTopMargin; y < std::int64_t{TrackingArea.Bottom} - kBottomMargin;
-       y += kRowStep) {
-    const std::int64_t left = TrackingArea.Left;
-    for (std::int64_t x = left + kLeftMargin; x < std::int64_t{TrackingArea.Right} - kRightMargin;
-         x += kColumnStep) {
-      if (RunMatches(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)))
-        ClickAt(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
-    }
-  }
+PassReport Tracker::ScanPassPerSample() {
+  PassReport report;
+  ForEachPoint(TrackingArea, [&](std::int32_t x, std::int32_t y) {
+    if (RunMatches(x, y)) ++(ClickAt(x, y) ? report.clicks : report.skipped);
+  });
+  return report;
 }
 
 // Five samples 5 px apart, read one at a time and only until one differs.
@@ -169,7 +162,7 @@ void Tracker::ScanPassPerSample() {
 bool Tracker::RunMatches(std::int32_t x, std::int32_t y) {
   for (int k = 0; k < kSamples; ++k) {
     const Colorref pixel = ScreenDC ? ScreenDC->GetPixel(x + k * kSampleStep, y) : CLR_INVALID;
-    if (pixel == CLR_INVALID || pixel != controls_.Edit5.GetColor()) return false;
+    if (pixel == CLR_INVALID || pixel != controls_.TargetColor.GetColor()) return false;
   }
   return true;
 }
@@ -187,7 +180,7 @@ bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
     ~LayoutHold() { desktop.HoldScreenLayout(false); }
   } hold(desktop_);
   desktop_.SetCursorPos(x, y);
-  if (!desktop_.IsOnScreen(x, y)) return false;
+  if (!desktop_.CursorIsAt(x, y)) return false;
   Clicker.Press(1);
   Clicker.Wait(0);
   Clicker.Release(1);

@@ -11,28 +11,25 @@
 #include "tracking/controls.h"
 #include "tracking/interval_timer.h"
 #include "tracking/mouse_clicker.h"
-
-struct TRect {
-  std::int32_t Left = 0;
-  std::int32_t Top = 0;
-  std::int32_t Right = 0;
-  std::int32_t Bottom = 0;
-};
+#include "tracking/scan_grid.h"
 
 // The window's controls that tracking reads and writes.
 struct TrackingControls {
-  TextControl& Edit1;   // left X
-  TextControl& Edit2;   // top Y
-  TextControl& Edit3;   // right X
-  TextControl& Edit4;   // bottom Y
-  ColorEdit& Edit5;     // target colour, shown as background and decimal text
-  TextControl& Edit6;   // interval in ms
-  TextControl& Label3;  // area size
-  TTimer& Timer1;
+  TextControl& LeftX;
+  TextControl& TopY;
+  TextControl& RightX;
+  TextControl& BottomY;
+  ColorEdit& TargetColor;  // shown as its background and as decimal text
+  TextControl& Interval;   // ms
+  TextControl& AreaSize;
+  TTimer& ScanTimer;
 };
 
-// The text Edit6 starts with; leaving it there keeps the current interval.
-inline constexpr const char* kIntervalPlaceholder = "Интервал мс";
+// What one scan pass did.
+struct PassReport {
+  int clicks = 0;
+  int skipped = 0;  // matching points left alone (see ClickAt)
+};
 
 class Tracker {
  public:
@@ -47,10 +44,10 @@ class Tracker {
   // One pass over the grid of TrackingArea, clicking every point whose run
   // has the target colour. Reads the screen in bulk, and again after every
   // click, so it clicks exactly where ScanPassPerSample would.
-  void ScanPass();
+  PassReport ScanPass();
   // The same pass with one screen read per sample, stopping at the first
   // sample of a point that differs: the reference ScanPass is held to.
-  void ScanPassPerSample();
+  PassReport ScanPassPerSample();
   // Most samples ScanPass asks the screen for at once; a larger area is read
   // in pieces. At least one run.
   void SetScanChunkLimit(std::size_t samples);

@@ -1,5 +1,6 @@
 #pragma once
 #include <QApplication>
+#include <string>
 
 class Exception;
 
@@ -10,4 +11,8 @@ class TApplication : public QApplication {
   TApplication(int& argc, char** argv);
   bool notify(QObject* receiver, QEvent* event) override;
   void ShowException(const Exception& error);
+  // A warning the user reads before going on (also on stderr).
+  void Warn(const std::string& message);
+  // A warning over `window` that leaves it usable (also on stderr).
+  void Tell(const std::string& message, QWidget* window);
 };

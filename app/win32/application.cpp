@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
+
+#include "tracking/messages.h"
 #include "ui/win32/wide_text.h"
 
 void TApplication::Initialize() {
@@ -14,13 +17,19 @@ void TApplication::CreateForm(TForm1*& form) {
   mainForm_ = std::make_unique<TForm1>(instance_, desktop_,
                                        [this](const Exception& e) { ShowException(e); });
   form = mainForm_.get();
+  if (std::getenv("COLORCLICKER_LOG_PASSES")) form->LogPassesTo(stderr);
   form->Show();
+  desktop_.Start([this](const Notice& notice) { Tell(MessageFor(notice)); });
 }
 
 // IsDialogMessage gives the plain window a dialog's keyboard navigation:
 // Tab and Shift+Tab move through the controls in their stacking order.
 void TApplication::Run() {
   if (!mainForm_) return;
+  struct EndDesktop {
+    Desktop& desktop;
+    ~EndDesktop() { desktop.End(); }
+  } end{desktop_};
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     HWND form = mainForm_->Handle();
@@ -33,4 +42,9 @@ void TApplication::Run() {
 void TApplication::ShowException(const Exception& e) const {
   HWND owner = mainForm_ ? mainForm_->Handle() : nullptr;
   ::MessageBoxW(owner, Utf8ToWide(e.Message()).c_str(), L"colorclicker", MB_OK | MB_ICONERROR);
+}
+
+void TApplication::Tell(const std::string& message) const {
+  HWND owner = mainForm_ ? mainForm_->Handle() : nullptr;
+  ::MessageBoxW(owner, Utf8ToWide(message).c_str(), L"colorclicker", MB_OK | MB_ICONWARNING);
 }

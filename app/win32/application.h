@@ -2,6 +2,7 @@
 // The application object: brings up the common controls, owns the main
 // window, runs the message loop and shows errors.
 #include <memory>
+#include <string>
 
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/windows_api.h"
@@ -20,6 +21,8 @@ class TApplication {
   void CreateForm(TForm1*& form);
   void Run();
   void ShowException(const Exception& e) const;
+  // A warning over the main window; the window goes on.
+  void Tell(const std::string& message) const;
 
  private:
   HINSTANCE instance_;

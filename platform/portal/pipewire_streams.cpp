@@ -202,7 +202,7 @@ std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd,
     state->context = pw_context_new(pw_thread_loop_get_loop(state->loop), nullptr, 0);
   if (!state->context || pw_thread_loop_start(state->loop) < 0) {
     if (fd >= 0) ::close(fd);
-    *error = "PipeWire: cannot start";
+    *error = "pw_thread_loop_start";
     return nullptr;
   }
   pw_thread_loop_lock(state->loop);
@@ -210,7 +210,7 @@ std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd,
                         : pw_context_connect(state->context, nullptr, 0);
   if (!state->core) {
     pw_thread_loop_unlock(state->loop);
-    *error = std::string("PipeWire: cannot connect: ") + std::strerror(errno);
+    *error = std::string("pw_context_connect: ") + std::strerror(errno);
     return nullptr;
   }
   pw_core_add_listener(state->core, &state->coreListener, &kCoreEvents, state);
@@ -222,7 +222,7 @@ std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd,
                       pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
                                         "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
     if (!stream->stream) {
-      *error = "PipeWire: cannot make a stream";
+      *error = "pw_stream_new";
       break;
     }
     pw_stream_add_listener(stream->stream, &stream->listener, &kStreamEvents, stream.get());
@@ -234,7 +234,7 @@ std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd,
         pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), params, 1);
     state->streams.push_back(std::move(stream));
     if (connected < 0) {
-      *error = std::string("PipeWire: cannot connect to stream: ") + std::strerror(-connected);
+      *error = std::string("pw_stream_connect: ") + std::strerror(-connected);
       break;
     }
   }

@@ -31,8 +31,8 @@ struct StreamFrame {
 class PipeWireStreams {
  public:
   // Connects to the remote the portal opened (fd is taken over; -1 for the
-  // user's PipeWire daemon) and to one stream per node. Null, with the reason in *error, when that
-  // fails.
+  // user's PipeWire daemon) and to one stream per node. Null when that
+  // fails, with the call that failed (and the system's error) in *error.
   static std::unique_ptr<PipeWireStreams> Open(int fd, const std::vector<std::uint32_t>& nodes,
                                                std::string* error);
   ~PipeWireStreams();

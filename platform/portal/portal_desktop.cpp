@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "platform/button_codes.h"
+#include "platform/linux_button_codes.h"
 #include "platform/output_reads.h"
 #include "platform/portal/pipewire_streams.h"
 #include "platform/portal/portal_session.h"
@@ -25,7 +25,7 @@ struct PortalDesktop::State {
   std::unique_ptr<XWaylandPointer> xPointer;
   std::uint32_t cursorMode = kCursorHidden;
   std::unique_ptr<PortalSession> session;
-  std::function<void(const std::string&)> tellUser;
+  TellUser tellUser;
 
   std::vector<PortalStream> streams;
   std::unique_ptr<PipeWireStreams> pictures;
@@ -41,7 +41,7 @@ struct PortalDesktop::State {
     pictures = PipeWireStreams::Open(fd, nodes, &error);
     if (!pictures) {
       session->End();
-      Tell("Рабочий стол разрешил доступ, но экран не читается: " + error + ".");
+      Tell({Reason::ScreenUnreadable, error, {}});
       return;
     }
     streams = std::move(shared);
@@ -50,19 +50,19 @@ struct PortalDesktop::State {
     std::fprintf(stderr, "colorclicker: the desktop shares %zu monitor(s)\n", streams.size());
   }
 
-  void Ended(const std::string& message) {
+  void Ended(const Notice& why) {
     pictures.reset();
     streams.clear();
-    Tell(message);
+    Tell(why);
   }
 
-  void Tell(const std::string& message) {
-    if (tellUser) tellUser(message);
+  void Tell(const Notice& notice) {
+    if (tellUser) tellUser(notice);
   }
 
   PortalSession::Events Events() {
     return {[this](std::vector<PortalStream> shared, int fd) { Started(std::move(shared), fd); },
-            [this](const std::string& message) { Ended(message); }};
+            [this](const Notice& why) { Ended(why); }};
   }
 
   bool Running() const { return pictures && session && session->Running(); }
@@ -109,7 +109,7 @@ struct PortalDesktop::State {
 
 namespace {
 
-class PortalScreenContext final : public PerOutputScreenContext {
+class PortalScreenContext final : public BulkScreenContext {
  public:
   explicit PortalScreenContext(std::shared_ptr<PortalDesktop::State> state)
       : s_(std::move(state)) {}
@@ -127,7 +127,7 @@ class PortalScreenContext final : public PerOutputScreenContext {
 
  private:
   // From the pictures kept: no waiting, except once per stream after a click.
-  void ReadOutputs(const SampleGrid& g, Colorref* out) override {
+  void ReadBulk(const SampleGrid& g, Colorref* out) override {
     if (!s_->Running()) {
       std::fill(out, out + g.Count(), CLR_INVALID);
       return;
@@ -143,14 +143,14 @@ class PortalScreenContext final : public PerOutputScreenContext {
 
 }  // namespace
 
-PortalDesktop::Opening PortalDesktop::Open(std::function<void()> onCompositorLost) {
-  Opening opening;
+DesktopRoute::Opening PortalDesktop::Open(const OnDesktopLost& onLost) {
+  DesktopRoute::Opening opening;
   const std::optional<PortalSession::Offer> offer = PortalSession::Probe(&opening.why);
   if (!offer) return opening;
   auto state = std::make_shared<State>();
-  state->xPointer = XWaylandPointer::Open(std::move(onCompositorLost));
+  state->xPointer = XWaylandPointer::Open(onLost);
   if (!state->xPointer) {
-    opening.why = "нет XWayland, в котором программа показывает окно";
+    opening.why = {Reason::NoXWaylandForWindow, {}, {}};
     return opening;
   }
   // Never the pointer painted into the pictures: just moved by a click, it
@@ -160,18 +160,22 @@ PortalDesktop::Opening PortalDesktop::Open(std::function<void()> onCompositorLos
                       : (offer->cursorModes & kCursorHidden) ? kCursorHidden
                                                              : offer->cursorModes & kCursorEmbedded;
   opening.desktop.reset(new PortalDesktop(std::move(state)));
+  opening.name = "screen: portal ScreenCast (PipeWire), pointer: portal RemoteDesktop";
   return opening;
 }
 
 PortalDesktop::PortalDesktop(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
-PortalDesktop::~PortalDesktop() {
-  // Pictures first: their thread calls into nothing else.
+PortalDesktop::~PortalDesktop() { End(); }
+
+// Pictures first: their thread calls into nothing else. The session is
+// closed over the application's D-Bus connection, which must still exist.
+void PortalDesktop::End() {
   state_->pictures.reset();
   state_->session.reset();
 }
 
-void PortalDesktop::Begin(std::function<void(const std::string&)> tellUser) {
+void PortalDesktop::Start(TellUser tellUser) {
   state_->tellUser = std::move(tellUser);
   state_->session = std::make_unique<PortalSession>(state_->cursorMode, state_->Events());
   state_->session->Ask();
@@ -232,8 +236,8 @@ void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 
 void PortalDesktop::MouseEvent(std::uint32_t flags) {
   if (!state_->Running()) return;
-  ForEachButtonEvent(flags, [this](std::uint32_t code, bool press) {
-    state_->session->Button(std::int32_t(code), press);
+  ForEachButtonEvent(flags, [this](MouseButton button, bool press) {
+    state_->session->Button(std::int32_t(LinuxButtonCode(button)), press);
     state_->InputSent();
   });
 }
@@ -242,7 +246,7 @@ void PortalDesktop::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool PortalDesktop::IsOnScreen(std::int32_t x, std::int32_t y) {
+bool PortalDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   return state_->Running() && state_->Layout().OutputAt(x, y) >= 0;
 }
 
@@ -253,11 +257,11 @@ bool PortalDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
   return state_->Running() && state_->xPointer->OwnWindowAt(state_->Layout(), x, y);
 }
 
+int PortalDesktop::EventIntervalMs() const { return 250; }
+
 void PortalDesktop::TakeEvents() {
   if (state_->pictures && state_->pictures->Broken()) {
     state_->session->End();
-    state_->Ended(
-        "Поток экрана от рабочего стола (PipeWire) прервался. Программа ничего не "
-        "нажимает. Чтобы спросить снова, нажмите «Начать слежение».");
+    state_->Ended({Reason::ScreenStreamBroken, {}, {}});
   }
 }

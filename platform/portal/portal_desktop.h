@@ -5,26 +5,25 @@
 // desktop's dialog. The pointer's position comes from the streams where
 // they carry it, else from XWayland. Coordinates are the physical screen
 // space of ScreenLayout over the streams.
-#include <functional>
 #include <memory>
-#include <string>
 
 #include "platform/desktop.h"
+#include "platform/desktop_choice.h"
 
 class PortalDesktop : public Desktop {
  public:
-  struct Opening {
-    std::unique_ptr<PortalDesktop> desktop;  // null when it cannot serve
-    std::string why;                         // then why, for the user
-  };
-  // Asks the portal what it offers; the session itself is asked for by
-  // Begin, once the event loop exists. onCompositorLost as for wlroots.
-  static Opening Open(std::function<void()> onCompositorLost);
+  // Asks the portal what it offers; the session itself is asked for at
+  // Start, once the event loop exists. onLost as for wlroots.
+  static DesktopRoute::Opening Open(const OnDesktopLost& onLost);
   ~PortalDesktop() override;
 
-  // Shows the desktop's dialog; tellUser gets what the user must know
-  // when access is refused or ends.
-  void Begin(std::function<void(const std::string&)> tellUser);
+  // Shows the desktop's dialog; tellUser hears when access is refused or
+  // ends.
+  void Start(TellUser tellUser) override;
+  // Notices a PipeWire connection that broke.
+  int EventIntervalMs() const override;
+  void TakeEvents() override;
+  void End() override;
   // Whether the user allowed access and the session runs.
   bool Allowed() const;
 
@@ -33,14 +32,11 @@ class PortalDesktop : public Desktop {
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
   void Sleep(std::uint32_t ms) override;
-  bool IsOnScreen(std::int32_t x, std::int32_t y) override;
+  bool CursorIsAt(std::int32_t x, std::int32_t y) override;
   bool AnyMouseButtonDown() override;
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override;
   // Shows the dialog again when access was refused or has ended.
   void RequestAccess() override;
-
-  // Notices a PipeWire connection that broke; call it from the event loop.
-  void TakeEvents();
 
   struct State;
 

@@ -17,10 +17,6 @@ constexpr std::uint32_t kMonitorSource = 1;
 // longer is stuck, and the tick must go on.
 constexpr int kInputCallTimeoutMs = 1000;
 
-const char* const kAskAgain =
-    " Программа ничего не нажимает. Чтобы спросить снова, нажмите "
-    "«Начать слежение».";
-
 std::uint32_t Property(QDBusConnection& bus, const QString& interface, const char* name,
                        std::string* error) {
   QDBusMessage call = QDBusMessage::createMethodCall(
@@ -65,19 +61,19 @@ std::vector<PortalStream> Streams(const QVariant& value) {
 }
 }  // namespace
 
-std::optional<PortalSession::Offer> PortalSession::Probe(std::string* why) {
+std::optional<PortalSession::Offer> PortalSession::Probe(Notice* why) {
   const QString name = QStringLiteral("colorclicker-portal-probe");
   std::optional<Offer> offer;
   {
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
     std::string error;
     if (!bus.isConnected()) {
-      *why = "нет сеансовой шины D-Bus";
+      *why = {Reason::NoSessionBus, {}, {}};
     } else if (!(Property(bus, kRemoteDesktop, "AvailableDeviceTypes", &error) & kPointerDevice)) {
-      *why = error.empty() ? "портал рабочего стола не даёт управлять указателем"
-                           : "нет портала рабочего стола для удалённого управления (" + error + ")";
+      *why = error.empty() ? Notice{Reason::PortalWithoutPointer, {}, {}}
+                           : Notice{Reason::NoRemoteDesktopPortal, error, {}};
     } else if (!(Property(bus, kScreenCast, "AvailableSourceTypes", &error) & kMonitorSource)) {
-      *why = "портал рабочего стола не показывает мониторы";
+      *why = {Reason::PortalWithoutMonitors, {}, {}};
     } else {
       offer = Offer{Property(bus, kScreenCast, "AvailableCursorModes", &error)};
     }
@@ -116,7 +112,7 @@ bool PortalSession::Request(Step step, const QString& interface, const QString& 
   step_ = step;
   const QDBusMessage reply = bus_.call(call, QDBus::Block, 30000);
   if (reply.type() != QDBusMessage::ReplyMessage) {
-    Fail("Портал рабочего стола ответил ошибкой: " + reply.errorMessage().toStdString() + ".");
+    Fail({Reason::PortalError, reply.errorMessage().toStdString(), {}});
     return false;
   }
   return true;
@@ -128,12 +124,11 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
                   QStringLiteral("Response"), this,
                   SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
   if (code == 1) {
-    Fail(std::string("Доступ к экрану и мыши не разрешён: запрос рабочего стола отклонён.") +
-         kAskAgain);
+    Fail({Reason::AccessRefused, {}, {}});
     return;
   }
   if (code != 0) {
-    Fail(std::string("Рабочий стол не дал доступа к экрану и мыши (запрос прерван).") + kAskAgain);
+    Fail({Reason::AccessInterrupted, {}, {}});
     return;
   }
   if (step_ == Step::Creating)
@@ -162,9 +157,7 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
       std::vector<PortalStream> streams = Streams(results.value(QStringLiteral("streams")));
       if (!(results.value(QStringLiteral("devices")).toUInt() & kPointerDevice) ||
           streams.empty()) {
-        Fail(std::string("Рабочий стол не дал управлять указателем или не показал ни одного "
-                         "монитора.") +
-             kAskAgain);
+        Fail({Reason::NoPointerOrMonitor, {}, {}});
         return;
       }
       QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kScreenCast,
@@ -176,8 +169,7 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
               ? -1
               : reply.arguments().first().value<QDBusUnixFileDescriptor>().fileDescriptor();
       if (reply.type() != QDBusMessage::ReplyMessage || fd < 0) {
-        Fail("Портал рабочего стола не открыл PipeWire: " + reply.errorMessage().toStdString() +
-             ".");
+        Fail({Reason::PipeWireNotOpened, reply.errorMessage().toStdString(), {}});
         return;
       }
       step_ = Step::Running;
@@ -192,14 +184,12 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
 void PortalSession::OnClosed(const QVariantMap&, const QDBusMessage& message) {
   if (session_.isEmpty() || message.path() != session_) return;
   session_.clear();  // already closed: nothing to close
-  Fail(std::string("Рабочий стол прекратил доступ программы к экрану и мыши (показ экрана "
-                   "остановлен).") +
-       kAskAgain);
+  Fail({Reason::AccessEnded, {}, {}});
 }
 
-void PortalSession::Fail(const std::string& message) {
+void PortalSession::Fail(const Notice& why) {
   Close();
-  if (events_.ended) events_.ended(message);
+  if (events_.ended) events_.ended(why);
 }
 
 void PortalSession::Close() {

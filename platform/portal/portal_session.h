@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/notice.h"
+
 // A monitor shared with the session: its PipeWire node and its place in
 // the desktop's layout, in logical units.
 struct PortalStream {
@@ -33,14 +35,14 @@ class PortalSession : public QObject {
   struct Offer {
     std::uint32_t cursorModes = 0;  // ScreenCast's AvailableCursorModes; 0 if none
   };
-  static std::optional<Offer> Probe(std::string* why);
+  static std::optional<Offer> Probe(Notice* why);
 
   struct Events {
     // The user allowed it: the monitors, and the PipeWire remote's fd
     // (the receiver owns it).
     std::function<void(std::vector<PortalStream>, int pipewireFd)> started;
-    // Refused, failed or ended by the desktop: a message for the user.
-    std::function<void(const std::string&)> ended;
+    // Refused, failed or ended by the desktop: why, for the user.
+    std::function<void(const Notice&)> ended;
   };
   // cursorMode: the ScreenCast cursor mode to ask for; 0 for none.
   PortalSession(std::uint32_t cursorMode, Events events);
@@ -69,7 +71,7 @@ class PortalSession : public QObject {
   enum class Step { Idle, Creating, SelectingDevices, SelectingSources, Starting, Running };
   bool Request(Step step, const QString& interface, const QString& method,
                QList<QVariant> arguments, QVariantMap options);
-  void Fail(const std::string& message);
+  void Fail(const Notice& why);
   void Close();
 
   QDBusConnection bus_;

@@ -141,7 +141,7 @@ void Win32Desktop::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
 // On a monitor as the system has them now; the virtual screen's bounding
 // box would also take in the gaps between monitors of different sizes.
-bool Win32Desktop::IsOnScreen(std::int32_t x, std::int32_t y) {
+bool Win32Desktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   return ::MonitorFromPoint(POINT{x, y}, MONITOR_DEFAULTTONULL) != nullptr;
 }
 

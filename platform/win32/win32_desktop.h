@@ -10,7 +10,7 @@ class Win32Desktop : public Desktop {
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
   void Sleep(std::uint32_t ms) override;
-  bool IsOnScreen(std::int32_t x, std::int32_t y) override;
+  bool CursorIsAt(std::int32_t x, std::int32_t y) override;
   bool AnyMouseButtonDown() override;
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override;
 };

@@ -1,9 +1,5 @@
 #pragma once
-// <windows.h> for this program's Windows sources. The shared seam declares
-// CLR_INVALID and the MOUSEEVENTF_ flags itself, so it has to be seen before
-// <windows.h> turns those names into macros.
-#include "platform/desktop.h"
-
+// <windows.h> as this program's Windows sources want it.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif

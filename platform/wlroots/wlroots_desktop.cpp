@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "platform/button_codes.h"
+#include "platform/linux_button_codes.h"
 #include "platform/output_reads.h"
 #include "platform/screen_layout.h"
 #include "platform/wlroots/output_copies.h"
@@ -19,7 +19,7 @@ struct WlrootsDesktop::State {
   std::unique_ptr<VirtualPointer> pointer;
   std::unique_ptr<XWaylandPointer> xPointer;
   OutputCopies copies;
-  std::function<void()> onLost;
+  OnDesktopLost onLost;
 
   // Takes what has arrived; after a protocol error, which ends only that
   // connection, starts a new one. False when the compositor has gone.
@@ -27,7 +27,7 @@ struct WlrootsDesktop::State {
     if (client && client->TakeEvents()) return true;
     if (!client) return false;
     if (client->Error() == EPROTO)
-      std::fprintf(stderr, "colorclicker: ошибка протокола Wayland, соединение открыто заново\n");
+      std::fprintf(stderr, "colorclicker: Wayland protocol error, connecting again\n");
     copies.Clear();
     pointer.reset();
     client = WaylandClient::Connect();
@@ -36,14 +36,14 @@ struct WlrootsDesktop::State {
       return true;
     }
     client.reset();
-    if (onLost) onLost();
+    if (onLost) onLost(Reason::CompositorLost);
     return false;
   }
 };
 
 namespace {
 
-class WlrootsScreenContext final : public PerOutputScreenContext {
+class WlrootsScreenContext final : public BulkScreenContext {
  public:
   explicit WlrootsScreenContext(std::shared_ptr<WlrootsDesktop::State> state)
       : s_(std::move(state)) {}
@@ -62,7 +62,7 @@ class WlrootsScreenContext final : public PerOutputScreenContext {
 
  private:
   // Per output, one copy of the part of it that the samples span.
-  void ReadOutputs(const SampleGrid& g, Colorref* out) override {
+  void ReadBulk(const SampleGrid& g, Colorref* out) override {
     if (!s_->Usable()) {
       std::fill(out, out + g.Count(), CLR_INVALID);
       return;
@@ -83,19 +83,30 @@ class WlrootsScreenContext final : public PerOutputScreenContext {
 
 }  // namespace
 
-WlrootsDesktop::Opening WlrootsDesktop::Open(std::function<void()> onCompositorLost) {
-  Opening opening;
+DesktopRoute::Opening WlrootsDesktop::Open(const OnDesktopLost& onLost) {
+  DesktopRoute::Opening opening;
   auto state = std::make_shared<State>();
   state->client = WaylandClient::Connect();
-  if (!state->client) return opening;
-  opening.compositorFound = true;
-  opening.missing = state->client->Missing();
-  state->xPointer = XWaylandPointer::Open(onCompositorLost);
-  opening.xwaylandFound = state->xPointer != nullptr;
-  if (!opening.missing.empty() || !opening.xwaylandFound) return opening;
+  if (!state->client) {
+    opening.why = {Reason::NoCompositor, {}, {}};
+    return opening;
+  }
+  std::string missing;
+  for (const std::string& protocol : state->client->Missing())
+    missing += (missing.empty() ? "" : ", ") + protocol;
+  if (!missing.empty()) {
+    opening.why = {Reason::MissingProtocols, missing, {}};
+    return opening;
+  }
+  state->xPointer = XWaylandPointer::Open(onLost);
+  if (!state->xPointer) {
+    opening.why = {Reason::NoXWaylandForPointer, {}, {}};
+    return opening;
+  }
   state->pointer = std::make_unique<VirtualPointer>(*state->client);
-  state->onLost = std::move(onCompositorLost);
+  state->onLost = onLost;
   opening.desktop.reset(new WlrootsDesktop(std::move(state)));
+  opening.name = "screen: wlr-screencopy, pointer: wlr-virtual-pointer, cursor position: XWayland";
   return opening;
 }
 
@@ -124,8 +135,8 @@ void WlrootsDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 
 void WlrootsDesktop::MouseEvent(std::uint32_t flags) {
   if (!state_->Usable()) return;
-  ForEachButtonEvent(flags, [this](std::uint32_t code, bool press) {
-    state_->pointer->Button(code, press);
+  ForEachButtonEvent(flags, [this](MouseButton button, bool press) {
+    state_->pointer->Button(LinuxButtonCode(button), press);
     state_->copies.InputSent();
   });
 }
@@ -134,7 +145,7 @@ void WlrootsDesktop::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-bool WlrootsDesktop::IsOnScreen(std::int32_t x, std::int32_t y) {
+bool WlrootsDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   return state_->Usable() && state_->client->Layout().OutputAt(x, y) >= 0;
 }
 
@@ -148,5 +159,9 @@ bool WlrootsDesktop::AnyMouseButtonDown() { return state_->xPointer->AnyButtonDo
 bool WlrootsDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
   return state_->Usable() && state_->xPointer->OwnWindowAt(state_->client->Layout(), x, y);
 }
+
+// Often enough to see output changes and a compositor that went before
+// the next pass, seldom enough to cost nothing.
+int WlrootsDesktop::EventIntervalMs() const { return 250; }
 
 void WlrootsDesktop::TakeEvents() { state_->Usable(); }

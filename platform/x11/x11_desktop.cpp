@@ -21,7 +21,9 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/button_events.h"
 #include "platform/index_span.h"
+#include "platform/x11/connection_lost.h"
 
 namespace {
 
@@ -214,7 +216,9 @@ struct X11Desktop::Connection {
   Atom netWmPid = None;
 
   ~Connection() {
-    if (display) XCloseDisplay(display);
+    if (!display) return;
+    ForgetConnection(display);
+    XCloseDisplay(display);
   }
 
   void RefreshScreenSize() {
@@ -247,7 +251,7 @@ struct X11Desktop::Connection {
 
 namespace {
 
-class X11ScreenContext final : public ScreenContext {
+class X11ScreenContext final : public BulkScreenContext {
  public:
   explicit X11ScreenContext(std::shared_ptr<X11Desktop::Connection> connection)
       : c_(std::move(connection)) {}
@@ -277,17 +281,7 @@ class X11ScreenContext final : public ScreenContext {
     return CLR_INVALID;
   }
 
-  void ReadRegion(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
-                  Colorref* out) override {
-    if (width > 0 && height > 0) ReadGrid({left, top, height, 1, width, 1, 1, 1}, out);
-  }
-
-  void ReadGrid(const SampleGrid& grid, Colorref* out) override {
-    if (grid.rows <= 0 || grid.runs <= 0 || grid.samples <= 0) return;
-    if (grid.rowStep <= 0 || grid.runStep <= 0 || grid.sampleStep <= 0) {
-      ScreenContext::ReadGrid(grid, out);
-      return;
-    }
+  void ReadBulk(const SampleGrid& grid, Colorref* out) override {
     const auto count = static_cast<std::size_t>(grid.Count());
     c_->TakeEvents(QueuedAfterReading);
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -426,18 +420,18 @@ class X11ScreenContext final : public ScreenContext {
 
 }  // namespace
 
-namespace {
-void (*sayConnectionLost)() = nullptr;
-
-int ConnectionLost(Display*) {
-  if (sayConnectionLost) sayConnectionLost();
-  std::exit(1);
-}
-}  // namespace
-
-void X11Desktop::OnConnectionLost(void (*say)()) {
-  sayConnectionLost = say;
-  XSetIOErrorHandler(ConnectionLost);
+DesktopRoute::Opening X11Desktop::OpenRoute(const OnDesktopLost& onLost) {
+  DesktopRoute::Opening opening;
+  std::unique_ptr<X11Desktop> x11 = Open();
+  if (!x11) {
+    const char* display = std::getenv("DISPLAY");
+    opening.why = {Reason::NoXDisplay, display ? display : "", {}};
+    return opening;
+  }
+  x11->OnConnectionLost([onLost] { onLost(Reason::DisplayLost); });
+  opening.name = "screen: X11 (" + x11->ReadMethodName() + "), pointer: XTest";
+  opening.desktop = std::move(x11);
+  return opening;
 }
 
 std::unique_ptr<X11Desktop> X11Desktop::Open(const char* displayName, X11ReadOptions options) {
@@ -476,6 +470,10 @@ X11Desktop::X11Desktop(std::shared_ptr<Connection> connection)
 
 X11Desktop::~X11Desktop() = default;
 
+void X11Desktop::OnConnectionLost(std::function<void()> onLost) {
+  WatchConnection(connection_->display, std::move(onLost));
+}
+
 X11ReadOptions X11Desktop::ReadMethod() const { return {connection_->shm, connection_->render}; }
 
 std::string X11Desktop::ReadMethodName() const {
@@ -505,22 +503,13 @@ void X11Desktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 }
 
 void X11Desktop::MouseEvent(std::uint32_t flags) {
-  struct ButtonFlag {
-    std::uint32_t flag;
-    unsigned int button;  // X numbers the middle button 2 and the right one 3
-    bool press;
-  };
-  static constexpr ButtonFlag kButtons[] = {
-      {MOUSEEVENTF_LEFTDOWN, 1, true},   {MOUSEEVENTF_LEFTUP, 1, false},
-      {MOUSEEVENTF_RIGHTDOWN, 3, true},  {MOUSEEVENTF_RIGHTUP, 3, false},
-      {MOUSEEVENTF_MIDDLEDOWN, 2, true}, {MOUSEEVENTF_MIDDLEUP, 2, false},
-  };
-  for (const ButtonFlag& b : kButtons) {
-    if (!(flags & b.flag)) continue;
-    XTestFakeButtonEvent(connection_->display, b.button, b.press, CurrentTime);
+  ForEachButtonEvent(flags, [this](MouseButton button, bool press) {
+    // X numbers the middle button 2 and the right one 3.
+    const unsigned int x = button == MouseButton::Left ? 1 : button == MouseButton::Right ? 3 : 2;
+    XTestFakeButtonEvent(connection_->display, x, press, CurrentTime);
     // Each event reaches the server before anything is read again.
     XSync(connection_->display, False);
-  }
+  });
 }
 
 void X11Desktop::Sleep(std::uint32_t ms) {
@@ -543,7 +532,7 @@ void X11Desktop::HoldScreenLayout(bool hold) {
 // point is on one of them. One round trip, and the least time for the
 // screen to change before the press; it also catches a pointer the user
 // moved meanwhile, which the press would follow.
-bool X11Desktop::IsOnScreen(std::int32_t x, std::int32_t y) {
+bool X11Desktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   Window root, child;
   int rootX = 0, rootY = 0, winX, winY;
   unsigned int mask;

@@ -1,10 +1,12 @@
 #pragma once
 // The desktop seam over Xlib (screen and cursor reads) and XTest (cursor
 // moves and button events), on a connection of its own.
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/desktop.h"
+#include "platform/desktop_choice.h"
 
 // How bulk reads may fetch pixels. Both on unless a test or a benchmark
 // wants to see a fallback; each is also dropped when the server lacks it.
@@ -21,6 +23,9 @@ class X11Desktop : public Desktop {
   // Null when the display cannot be opened; displayName null means $DISPLAY.
   static std::unique_ptr<X11Desktop> Open(const char* displayName = nullptr,
                                           X11ReadOptions options = {});
+  // The program's route: $DISPLAY, every read method; onLost runs when the
+  // X server goes away.
+  static DesktopRoute::Opening OpenRoute(const OnDesktopLost& onLost);
   ~X11Desktop() override;
 
   ScreenPoint GetCursorPos() override;
@@ -29,13 +34,12 @@ class X11Desktop : public Desktop {
   void MouseEvent(std::uint32_t flags) override;
   void Sleep(std::uint32_t ms) override;
   void HoldScreenLayout(bool hold) override;
-  bool IsOnScreen(std::int32_t x, std::int32_t y) override;
+  bool CursorIsAt(std::int32_t x, std::int32_t y) override;
   bool AnyMouseButtonDown() override;
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override;
 
-  // Runs `say` when the connection to the X server is lost, before the
-  // process ends with code 1 (Xlib allows nothing else then).
-  static void OnConnectionLost(void (*say)());
+  // onLost runs (and must end the process) when the X server goes away.
+  void OnConnectionLost(std::function<void()> onLost);
 
   // What bulk reads use now: the options asked for, less what the server
   // lacks or refused.

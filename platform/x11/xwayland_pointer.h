@@ -15,8 +15,8 @@
 class XWaylandPointer {
  public:
   // Null when there is no X display ($DISPLAY). XWayland goes when the
-  // compositor goes: onConnectionLost runs then, and must not return.
-  static std::unique_ptr<XWaylandPointer> Open(std::function<void()> onConnectionLost);
+  // compositor goes: onLost runs then.
+  static std::unique_ptr<XWaylandPointer> Open(const OnDesktopLost& onLost);
 
   // In logical units of the layout.
   ScreenPoint Position() { return x11_->GetCursorPos(); }

@@ -5,6 +5,7 @@
 
 #include "tracking/controls.h"
 #include "tracking/interval_timer.h"
+#include "tracking/messages.h"
 #include "tracking/tracker.h"
 
 class FakeText : public TextControl {
@@ -39,20 +40,29 @@ class FakeScheduler : public TimerScheduler {
 
 // A window's worth of fake controls wired to a Tracker, as a front end does.
 struct FakeForm {
-  explicit FakeForm(Desktop& desktop)
-      : Timer1(scheduler,
+  explicit FakeForm(Desktop& d)
+      : desktop(d),
+        Timer1(scheduler,
                [this] {
                  ++ticks;
                  tracker.ScanPass();
                }),
-        tracker(desktop, {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Label3, Timer1}) {}
+        tracker(d, {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Label3, Timer1}) {}
 
   // Fires the pending alarm as the event loop would.
   void FireTimer() {
     scheduler.pending = false;
     Timer1.Elapsed();
   }
+  // Looks for `target` in `area`, with a screen handle taken, as after a
+  // capture and a start of tracking.
+  void Track(TRect area, Colorref target) {
+    tracker.TrackingArea = area;
+    Edit5.color = target;
+    tracker.ScreenDC = desktop.GetDC();
+  }
 
+  Desktop& desktop;
   FakeText Edit1{"X"}, Edit2{"Y"}, Edit3{"X"}, Edit4{"Y"};
   FakeColorEdit Edit5;
   FakeText Edit6{kIntervalPlaceholder}, Label3{"W * H"};

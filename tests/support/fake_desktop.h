@@ -43,7 +43,7 @@ class FakeDesktop : public Desktop {
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
   void Sleep(std::uint32_t ms) override;
-  bool IsOnScreen(std::int32_t x, std::int32_t y) override { return monitor.Contains(x, y); }
+  bool CursorIsAt(std::int32_t x, std::int32_t y) override { return monitor.Contains(x, y); }
   bool AnyMouseButtonDown() override { return userHoldsButton; }
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return ownWindow.Contains(x, y); }
 

@@ -15,8 +15,6 @@
 extern bool countAllocations;
 extern long allocations;
 
-bool operator==(ScreenPoint a, ScreenPoint b) { return a.x == b.x && a.y == b.y; }
-
 namespace {
 
 constexpr Colorref kTarget = 0x0033CC66;
@@ -74,10 +72,8 @@ void Paint(FakeDesktop& screen, const Case& c, unsigned seed) {
 struct Side {
   Side(const Case& c, unsigned seed) : screen(c.width, c.height, kBackground), form(screen) {
     Paint(screen, c, seed);
-    form.tracker.TrackingArea = c.area;
+    form.Track(c.area, kTarget);
     form.tracker.SetScanChunkLimit(c.chunkLimit);
-    form.Edit5.color = kTarget;
-    form.tracker.ScreenDC = screen.GetDC();
   }
   FakeDesktop screen;
   FakeForm form;
@@ -137,11 +133,7 @@ TEST(BulkScanPass, ClicksWhereThePerSamplePassClicksWhenClicksChangeTheScreen) {
 struct BulkScanTest : ::testing::Test {
   FakeDesktop screen{1200, 700, kBackground};
   FakeForm form{screen};
-  void Track(TRect area) {
-    form.tracker.TrackingArea = area;
-    form.Edit5.color = kTarget;
-    form.tracker.ScreenDC = screen.GetDC();
-  }
+  void Track(TRect area) { form.Track(area, kTarget); }
   // The reference's clicks on a desktop painted the same way.
   std::vector<ScreenPoint> ReferenceClicks(const std::function<void(FakeDesktop&)>& paint,
                                            std::function<void(FakeDesktop&, ScreenPoint)> onClick) {
@@ -149,9 +141,7 @@ struct BulkScanTest : ::testing::Test {
     FakeForm otherForm(other);
     paint(other);
     other.onLeftClick = std::move(onClick);
-    otherForm.tracker.TrackingArea = form.tracker.TrackingArea;
-    otherForm.Edit5.color = kTarget;
-    otherForm.tracker.ScreenDC = other.GetDC();
+    otherForm.Track(form.tracker.TrackingArea, kTarget);
     otherForm.tracker.ScanPassPerSample();
     return other.Clicks();
   }

@@ -17,11 +17,7 @@ struct ScanPassTest : ::testing::TestWithParam<PassKind> {
   FakeDesktop screen{1200, 700};
   FakeForm form{screen};
 
-  void Track(TRect area, Colorref target = kTarget) {
-    form.tracker.TrackingArea = area;
-    form.Edit5.color = target;
-    form.tracker.ScreenDC = screen.GetDC();
-  }
+  void Track(TRect area, Colorref target = kTarget) { form.Track(area, target); }
   std::vector<ScreenPoint> Pass() {
     if (GetParam() == PassKind::Bulk)
       form.tracker.ScanPass();
@@ -32,7 +28,6 @@ struct ScanPassTest : ::testing::TestWithParam<PassKind> {
 };
 using PerSampleScanPassTest = ScanPassTest;
 
-bool operator==(ScreenPoint a, ScreenPoint b) { return a.x == b.x && a.y == b.y; }
 }  // namespace
 
 TEST_P(ScanPassTest, VisitsEveryGridPointOfTheAreaRowByRow) {

@@ -129,7 +129,7 @@ int main() {
   form.Show();
   Pump();
   HWND hwnd = form.Handle();
-  auto control = [&](const char* name) { return form.Control(name); };
+  auto control = [&](ControlId id) { return form.Control(id); };
 
   HDC screen = ::GetDC(nullptr);
   const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
@@ -148,7 +148,7 @@ int main() {
   Check(frame.left == 0 && frame.top == 0, "window at the screen's origin");
 
   for (const ControlSpec& spec : kForm1Controls) {
-    HWND c = control(spec.name);
+    HWND c = control(spec.id);
     const char* expectedClass = spec.kind == ControlKind::Button ? "button"
                                 : spec.kind == ControlKind::Edit ? "edit"
                                                                  : "static";
@@ -173,7 +173,7 @@ int main() {
   std::string firstFont;
   for (const ControlSpec& spec : kForm1Controls) {
     LOGFONTW font{};
-    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control(spec.name), WM_GETFONT, 0, 0)),
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control(spec.id), WM_GETFONT, 0, 0)),
                  sizeof font, &font);
     if (firstFont.empty())
       firstFont = WideToUtf8(font.lfFaceName) + " " + std::to_string(font.lfHeight);
@@ -186,13 +186,13 @@ int main() {
   std::string stacking, expectedStacking;
   for (HWND c = ::GetWindow(hwnd, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
     for (const ControlSpec& spec : kForm1Controls)
-      if (control(spec.name) == c) stacking += std::string(spec.name) + " ";
+      if (control(spec.id) == c) stacking += std::string(spec.name) + " ";
   for (const ControlSpec& spec : kForm1Controls) expectedStacking += std::string(spec.name) + " ";
   Check(stacking == expectedStacking, "stacking order " + stacking);
 
   std::vector<HWND> byTab(10);
   for (const ControlSpec& spec : kForm1Controls)
-    if (spec.tabOrder >= 0) byTab[static_cast<std::size_t>(spec.tabOrder)] = control(spec.name);
+    if (spec.tabOrder >= 0) byTab[static_cast<std::size_t>(spec.tabOrder)] = control(spec.id);
   bool forward = true, backward = true;
   for (std::size_t i = 0; i < byTab.size(); ++i) {
     forward =
@@ -202,85 +202,85 @@ int main() {
   }
   Check(forward, "Tab visits the controls in tab order, and wraps");
   Check(backward, "Shift+Tab visits them in reverse");
-  ::SetFocus(control("Button2"));
-  MSG tab{control("Button2"), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+  ::SetFocus(control(ControlId::Button2));
+  MSG tab{control(ControlId::Button2), WM_KEYDOWN, VK_TAB, 0, 0, {}};
   const bool handled = ::IsDialogMessageW(hwnd, &tab);
   Pump();
-  Check(handled && ::GetFocus() == control("Button3"),
+  Check(handled && ::GetFocus() == control(ControlId::Button3),
         "the message loop's Tab moves from Button2 to Button3");
 
   // --- the buttons' messages reach the handlers --------------------------
   MoveCursor(123, 45);
-  ::SendMessageW(control("Button1"), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  ::SendMessageW(control(ControlId::Button1), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   Pump();
-  Check(TextOf(control("Edit1")) == "123" && TextOf(control("Edit2")) == "45",
-        "left release on Button1 takes the top-left corner: " + TextOf(control("Edit1")) + ", " +
-            TextOf(control("Edit2")));
+  Check(TextOf(control(ControlId::Edit1)) == "123" && TextOf(control(ControlId::Edit2)) == "45",
+        "left release on Button1 takes the top-left corner: " + TextOf(control(ControlId::Edit1)) +
+            ", " + TextOf(control(ControlId::Edit2)));
   MoveCursor(321, 54);
-  ::SendMessageW(control("Button1"), WM_RBUTTONUP, 0, 0);
+  ::SendMessageW(control(ControlId::Button1), WM_RBUTTONUP, 0, 0);
   Pump();
-  Check(TextOf(control("Edit1")) == "321" && TextOf(control("Edit2")) == "54",
+  Check(TextOf(control(ControlId::Edit1)) == "321" && TextOf(control(ControlId::Edit2)) == "54",
         "right release on Button1 as well");
   MoveCursor(400, 300);
-  ::SendMessageW(control("Button2"), WM_MBUTTONUP, 0, 0);
+  ::SendMessageW(control(ControlId::Button2), WM_MBUTTONUP, 0, 0);
   Pump();
-  Check(TextOf(control("Edit3")) == "400" && TextOf(control("Edit4")) == "300",
+  Check(TextOf(control(ControlId::Edit3)) == "400" && TextOf(control(ControlId::Edit4)) == "300",
         "middle release on Button2 takes the bottom-right corner");
   MoveCursor(410, 310);
-  Click(hwnd, control("Button2"));
-  Check(TextOf(control("Edit3")) == "410" && TextOf(control("Edit4")) == "310",
+  Click(hwnd, control(ControlId::Button2));
+  Check(TextOf(control(ControlId::Edit3)) == "410" && TextOf(control(ControlId::Edit4)) == "310",
         "a click on Button2 as well");
   MoveCursor(420, 320);
-  Click(hwnd, control("Button1"));
-  Check(TextOf(control("Edit1")) == "420" && TextOf(control("Edit2")) == "320",
+  Click(hwnd, control(ControlId::Button1));
+  Check(TextOf(control(ControlId::Edit1)) == "420" && TextOf(control(ControlId::Edit2)) == "320",
         "a click on Button1 as well");
-  Click(hwnd, control("Button1"));
+  Click(hwnd, control(ControlId::Button1));
 
   // --- Edit5 shows the captured colour --------------------------------------
-  Check(Edit5Background(hwnd, control("Edit5")) == ::GetSysColor(COLOR_WINDOW),
+  Check(Edit5Background(hwnd, control(ControlId::Edit5)) == ::GetSysColor(COLOR_WINDOW),
         "Edit5 has the system window colour before a capture");
-  Click(hwnd, control("Button3"));
-  Check(TextOf(control("Edit5")) == "Color", "a click on Button3 alone captures nothing");
+  Click(hwnd, control(ControlId::Button3));
+  Check(TextOf(control(ControlId::Edit5)) == "Color", "a click on Button3 alone captures nothing");
   const COLORREF swatchColor = RGB(0x33, 0x66, 0xCC);
   HWND swatch = Swatch(instance, swatchColor, 600, 500);
   ::Sleep(200);
   Pump();
   MoveCursor(630, 530);
-  ::SendMessageW(control("Button3"), WM_KEYUP, 'A', 0);
+  ::SendMessageW(control(ControlId::Button3), WM_KEYUP, 'A', 0);
   Pump();
-  Check(TextOf(control("Edit5")) == std::to_string(swatchColor),
+  Check(TextOf(control(ControlId::Edit5)) == std::to_string(swatchColor),
         "a key released on Button3 captures the colour under the cursor: " +
-            TextOf(control("Edit5")));
-  Check(Edit5Background(hwnd, control("Edit5")) == swatchColor,
+            TextOf(control(ControlId::Edit5)));
+  Check(Edit5Background(hwnd, control(ControlId::Edit5)) == swatchColor,
         "Edit5's background is the captured colour");
   ::DestroyWindow(swatch);
   MoveCursor(630, 530);
-  ::SendMessageW(control("Button3"), WM_SYSKEYUP, VK_MENU, 0);
+  ::SendMessageW(control(ControlId::Button3), WM_SYSKEYUP, VK_MENU, 0);
   Pump();
-  Check(TextOf(control("Edit5")) != std::to_string(swatchColor),
+  Check(TextOf(control(ControlId::Edit5)) != std::to_string(swatchColor),
         "so does a system key (Alt) released on it");
 
   // --- start of tracking, and errors shown while the window goes on -------
-  ::SetWindowTextW(control("Edit6"), L"abc");
-  Click(hwnd, control("Button4"));
+  ::SetWindowTextW(control(ControlId::Edit6), L"abc");
+  Click(hwnd, control(ControlId::Button4));
   Check(errors.size() == 1 && errors.back().find("abc") != std::string::npos,
         "a bad interval is shown as an error: " +
             (errors.empty() ? std::string("(none)") : errors.back()));
-  ::SetWindowTextW(control("Edit6"), L"1000");
-  Click(hwnd, control("Button4"));
-  const SIZE label3 = TextExtent(control("Label3"));
-  const RECT label3Rect = RectInClient(hwnd, control("Label3"));
-  Check(errors.size() == 1 && TextOf(control("Label3")) == "-10 * -10",
-        "Button4 shows the area's width and height: " + TextOf(control("Label3")));
+  ::SetWindowTextW(control(ControlId::Edit6), L"1000");
+  Click(hwnd, control(ControlId::Button4));
+  const SIZE label3 = TextExtent(control(ControlId::Label3));
+  const RECT label3Rect = RectInClient(hwnd, control(ControlId::Label3));
+  Check(errors.size() == 1 && TextOf(control(ControlId::Label3)) == "-10 * -10",
+        "Button4 shows the area's width and height: " + TextOf(control(ControlId::Label3)));
   Check(label3Rect.right - label3Rect.left == label3.cx && label3.cx > scale(29),
         "Label3 grew to its new text");
-  ::SetWindowTextW(control("Edit1"), L"X");
-  Click(hwnd, control("Button4"));
+  ::SetWindowTextW(control(ControlId::Edit1), L"X");
+  Click(hwnd, control(ControlId::Button4));
   Check(errors.size() == 2 && errors.back().find("X") != std::string::npos &&
-            TextOf(control("Label3")) == "-10 * -10",
+            TextOf(control(ControlId::Label3)) == "-10 * -10",
         "a corner that is no number is shown as an error and the label stays");
   desktop.fail = true;
-  Click(hwnd, control("Button1"));
+  Click(hwnd, control(ControlId::Button1));
   desktop.fail = false;
   Check(errors.size() == 3 && errors.back() == "cursor unavailable",
         "a standard exception is shown with its message: " + errors.back());

@@ -14,6 +14,7 @@
 
 #include "platform/x11/x11_desktop.h"
 #include "tests/support/fake_controls.h"
+#include "tests/support/recording_desktop.h"
 
 namespace {
 
@@ -198,40 +199,16 @@ TEST_P(X11ReadTest, RegionReadsAsPerPixel) {
   EXPECT_EQ(xErrors, 0);
 }
 
-// Reads through the backend; clicks are only logged, so the screen stays.
-class LoggingDesktop : public Desktop {
- public:
-  explicit LoggingDesktop(X11Desktop& x11) : x11_(x11) {}
-  ScreenPoint GetCursorPos() override { return cursor_; }
-  std::unique_ptr<ScreenContext> GetDC() override { return x11_.GetDC(); }
-  void SetCursorPos(std::int32_t x, std::int32_t y) override { cursor_ = {x, y}; }
-  void MouseEvent(std::uint32_t flags) override {
-    if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back({cursor_.x, cursor_.y});
-  }
-  void Sleep(std::uint32_t) override {}
-  bool IsOnScreen(std::int32_t, std::int32_t) override { return true; }
-  bool AnyMouseButtonDown() override { return false; }
-  bool IsOwnWindowAt(std::int32_t, std::int32_t) override { return false; }
-  std::vector<std::pair<int, int>> clicks;
-
- private:
-  X11Desktop& x11_;
-  ScreenPoint cursor_;
-};
-
 TEST_P(X11ReadTest, TheBulkPassClicksWhereThePerSamplePassClicks) {
-  LoggingDesktop bulk(*desktop), reference(*desktop);
+  // Clicks only logged, so the screen stays.
+  RecordingDesktop bulk(*desktop, false), reference(*desktop, false);
   FakeForm bulkForm(bulk), referenceForm(reference);
   const Colorref target =
       dc->GetPixel(PaintedScreen::kTargetWindowX + 5, PaintedScreen::kTargetWindowY + 5);
   const TRect areas[] = {{0, 0, painted->width, painted->height},
                          {-150, 120, painted->width + 300, 420}};
   for (const TRect& area : areas) {
-    for (FakeForm* form : {&bulkForm, &referenceForm}) {
-      form->tracker.TrackingArea = area;
-      form->Edit5.color = target;
-      form->tracker.ScreenDC = desktop->GetDC();
-    }
+    for (FakeForm* form : {&bulkForm, &referenceForm}) form->Track(area, target);
     bulk.clicks.clear();
     reference.clicks.clear();
     bulkForm.tracker.ScanPass();

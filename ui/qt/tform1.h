@@ -1,21 +1,19 @@
 #pragma once
-// The main window: controls built from the shared table; each handler
-// forwards to the tracking logic.
+// The main window over Qt widgets, built from the shared control table;
+// its handlers are the shared ones, run from Qt's events.
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
 #include <array>
 #include <functional>
-#include <memory>
 #include <optional>
 
-#include "tracking/exceptions.h"
-#include "tracking/tracker.h"
+#include "ui/form_handlers.h"
 #include "ui/form_layout.h"
 #include "ui/qt/qt_controls.h"
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, public FormHandlers {
   Q_OBJECT
 
  public:
@@ -41,31 +39,21 @@ class TForm1 : public QWidget {
   QLabel* Label3;
   QLabel* Label4;
 
-  void Button1Click();
-  void Button2Click();
-  void Button1MouseUp();
-  void Button2MouseUp();
-  void Button3MouseUp();
-  void Button3KeyUp();
-  void Button4Click();
-  void Timer1Timer();
-
-  Tracker& tracking() { return *tracker_; }
+  template <typename Widget>
+  Widget* Control(ControlId id) const {
+    return static_cast<Widget*>(widgets_[IndexOf(id)]);
+  }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
-  template <typename Widget>
-  Widget* Control(const char* name) const;
-  template <class Handler>
-  void Guarded(Handler&& handler);
+  // The control a widget of ours is; nothing for other objects.
+  std::optional<ControlId> IdOf(const QObject* widget) const;
 
   std::array<QWidget*, kForm1Controls.size()> widgets_{};
-  std::optional<QtLineEditText> edit1Text_, edit2Text_, edit3Text_, edit4Text_, edit6Text_;
-  std::optional<QtColorEdit> edit5Color_;
-  std::optional<QtLabelText> label3Text_;
-  std::unique_ptr<Tracker> tracker_;
-  std::function<void(const Exception&)> showException_;
+  std::optional<QtLineEditText> leftX_, topY_, rightX_, bottomY_, interval_;
+  std::optional<QtColorEdit> targetColor_;
+  std::optional<QtLabelText> areaSize_;
 };

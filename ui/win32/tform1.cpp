@@ -73,32 +73,34 @@ DWORD StyleOf(ControlKind kind) {
 constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 }  // namespace
 
-// The tracking side of the window, wired once the controls exist.
+// The tracking side of the window, made once the controls exist.
 struct TForm1::Wiring {
-  Wiring(TForm1& form, Desktop& desktop)
+  explicit Wiring(TForm1& form)
       : scheduler(form.handle_, kTimer1Id),
-        Timer1(scheduler, [&form] { form.Timer1Timer(form.handle_); }),
-        edit1(form.Control("Edit1")),
-        edit2(form.Control("Edit2")),
-        edit3(form.Control("Edit3")),
-        edit4(form.Control("Edit4")),
-        edit5(form.Control("Edit5")),
-        edit6(form.Control("Edit6")),
-        label3(form.Control("Label3")),
-        tracker(desktop, {edit1, edit2, edit3, edit4, edit5, edit6, label3, Timer1}) {}
+        Timer1(scheduler, [&form] { form.Timer1Timer(); }),
+        leftX(form.Control(ControlId::Edit1)),
+        topY(form.Control(ControlId::Edit2)),
+        rightX(form.Control(ControlId::Edit3)),
+        bottomY(form.Control(ControlId::Edit4)),
+        targetColor(form.Control(ControlId::Edit5)),
+        interval(form.Control(ControlId::Edit6)),
+        areaSize(form.Control(ControlId::Label3)) {}
+
+  TrackingControls Controls() {
+    return {leftX, topY, rightX, bottomY, targetColor, interval, areaSize, Timer1};
+  }
 
   WinTimerScheduler scheduler;
   TTimer Timer1;
-  WinText edit1, edit2, edit3, edit4;
-  WinColorEdit edit5;
-  WinText edit6;
-  WinLabel label3;
-  Tracker tracker;
+  WinText leftX, topY, rightX, bottomY;
+  WinColorEdit targetColor;
+  WinText interval;
+  WinLabel areaSize;
 };
 
 TForm1::TForm1(HINSTANCE instance, Desktop& desktop,
                std::function<void(const Exception&)> showException)
-    : showException_(std::move(showException)) {
+    : FormHandlers(std::move(showException)) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   if (!::GetClassInfoExW(instance, kWindowClass, &windowClass)) {
@@ -121,7 +123,8 @@ TForm1::TForm1(HINSTANCE instance, Desktop& desktop,
   if (!handle_) throw std::system_error(static_cast<int>(::GetLastError()), std::system_category());
 
   CreateControls(instance);
-  wiring_ = std::make_unique<Wiring>(*this, desktop);
+  wiring_ = std::make_unique<Wiring>(*this);
+  BindTracker(desktop, wiring_->Controls());
 
   const UINT dpi = DpiOf(handle_);
   ApplyDpi(dpi);
@@ -156,10 +159,12 @@ void TForm1::CreateControls(HINSTANCE instance) {
       throw std::system_error(static_cast<int>(::GetLastError()), std::system_category());
     controls_[i] = control;
   }
-  // The capture buttons report releases themselves: a pressed button holds
-  // the mouse capture, so its release arrives there wherever it happens.
-  for (const char* name : {"Button1", "Button2", "Button3"})
-    ::SetWindowSubclass(Control(name), ButtonProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  // Buttons with release or key handlers hear those themselves: a pressed
+  // button holds the mouse capture, so its release arrives there wherever
+  // it happens.
+  for (const ControlSpec& spec : kForm1Controls)
+    if (Wired(spec.id, FormEvent::MouseUp) || Wired(spec.id, FormEvent::KeyUp))
+      ::SetWindowSubclass(Control(spec.id), ButtonProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
 // Positions and the font follow the monitor's DPI; labels then fit their
@@ -182,9 +187,10 @@ void TForm1::ApplyDpi(UINT dpi) {
   ::InvalidateRect(handle_, nullptr, TRUE);
 }
 
-template <class Handler>
-void TForm1::Guarded(Handler&& handler) {
-  RunGuarded(handler, showException_);
+std::optional<ControlId> TForm1::IdOf(HWND control) const {
+  for (const ControlSpec& spec : kForm1Controls)
+    if (Control(spec.id) == control) return spec.id;
+  return std::nullopt;
 }
 
 LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -201,16 +207,17 @@ LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED && lParam) ButtonClicked(reinterpret_cast<HWND>(lParam));
+      if (HIWORD(wParam) == BN_CLICKED && lParam)
+        if (const auto id = IdOf(reinterpret_cast<HWND>(lParam))) Dispatch(*id, FormEvent::Click);
       return 0;
     case WM_CTLCOLOREDIT:
-      if (wiring_ && reinterpret_cast<HWND>(lParam) == Control("Edit5"))
-        return reinterpret_cast<LRESULT>(wiring_->edit5.Paint(reinterpret_cast<HDC>(wParam)));
+      if (wiring_ && reinterpret_cast<HWND>(lParam) == Control(ControlId::Edit5))
+        return reinterpret_cast<LRESULT>(wiring_->targetColor.Paint(reinterpret_cast<HDC>(wParam)));
       break;
     case WM_TIMER:
       if (wiring_ && wParam == wiring_->scheduler.Id()) {
         wiring_->scheduler.Disarm();  // one-shot: TTimer arms the next one
-        Guarded([this] { wiring_->Timer1.Elapsed(); });
+        wiring_->Timer1.Elapsed();
         return 0;
       }
       break;
@@ -254,50 +261,14 @@ LRESULT CALLBACK TForm1::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
       // The button first ends its capture and, for a release over itself,
       // reports the click; the mouse-up handler follows, as with the click.
       const LRESULT result = ::DefSubclassProc(hwnd, message, wParam, lParam);
-      self->ButtonMouseUp(hwnd, message, lParam);
+      if (const auto control = self->IdOf(hwnd)) self->Dispatch(*control, FormEvent::MouseUp);
       return result;
     }
     case WM_KEYUP:
     case WM_SYSKEYUP:
-      if (hwnd == self->Control("Button3"))
-        self->Guarded([&] { self->Button3KeyUp(hwnd, wParam); });
+      if (const auto control = self->IdOf(hwnd)) self->Dispatch(*control, FormEvent::KeyUp);
       break;
     case WM_NCDESTROY: ::RemoveWindowSubclass(hwnd, ButtonProc, id); break;
   }
   return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
-
-void TForm1::ButtonMouseUp(HWND button, UINT message, LPARAM lParam) {
-  const UINT mouseButton = message == WM_LBUTTONUP ? 1 : message == WM_RBUTTONUP ? 2 : 3;
-  const int x = static_cast<short>(LOWORD(lParam));
-  const int y = static_cast<short>(HIWORD(lParam));
-  Guarded([&] {
-    if (button == Control("Button1"))
-      Button1MouseUp(button, mouseButton, x, y);
-    else if (button == Control("Button2"))
-      Button2MouseUp(button, mouseButton, x, y);
-    else if (button == Control("Button3"))
-      Button3MouseUp(button, mouseButton, x, y);
-  });
-}
-
-// Button3 has no click handler: its capture happens on the release alone.
-void TForm1::ButtonClicked(HWND button) {
-  Guarded([&] {
-    if (button == Control("Button1"))
-      Button1Click(button);
-    else if (button == Control("Button2"))
-      Button2Click(button);
-    else if (button == Control("Button4"))
-      Button4Click(button);
-  });
-}
-
-void TForm1::Button1Click(HWND) { wiring_->tracker.CaptureTopLeft(); }
-void TForm1::Button2Click(HWND) { wiring_->tracker.CaptureBottomRight(); }
-void TForm1::Button1MouseUp(HWND, UINT, int, int) { wiring_->tracker.CaptureTopLeft(); }
-void TForm1::Button2MouseUp(HWND, UINT, int, int) { wiring_->tracker.CaptureBottomRight(); }
-void TForm1::Button3MouseUp(HWND, UINT, int, int) { wiring_->tracker.CaptureColor(); }
-void TForm1::Button3KeyUp(HWND, WPARAM) { wiring_->tracker.CaptureColor(); }
-void TForm1::Button4Click(HWND) { wiring_->tracker.StartTracking(); }
-void TForm1::Timer1Timer(HWND) { wiring_->tracker.ScanPass(); }

@@ -1,0 +1,40 @@
+#pragma once
+// What a desktop has to tell the user, as a reason and what it names; the
+// program words it (tracking/messages.h), so no sentence is made here.
+#include <string>
+#include <vector>
+
+enum class Reason {
+  // Why a way of reading and clicking cannot be taken.
+  NoCompositor,           // nothing answers at WAYLAND_DISPLAY
+  MissingProtocols,       // detail: the protocols the compositor lacks
+  NoXWaylandForPointer,   // wlroots: XWayland tells where the pointer is
+  NoSessionBus,           // no D-Bus session bus
+  NoRemoteDesktopPortal,  // detail: the bus's error
+  PortalWithoutPointer,
+  PortalWithoutMonitors,
+  NoXWaylandForWindow,  // the portal: the window is an X window
+  NoXDisplay,           // detail: $DISPLAY; causes: why Wayland could not serve
+  XWaylandOnly,         // causes: why Wayland could not serve
+  UnknownRoute,         // detail: what COLORCLICKER_DESKTOP asked for, and the choices
+
+  // While it runs: access through the desktop portal, with the user's consent.
+  PortalError,         // detail: the portal's error
+  AccessRefused,       // the user said no
+  AccessInterrupted,   // the dialog ended otherwise
+  NoPointerOrMonitor,  // allowed, but without the pointer or any monitor
+  PipeWireNotOpened,   // detail: the portal's error
+  ScreenUnreadable,    // allowed, but the pictures cannot be had; detail: why
+  AccessEnded,         // the desktop stopped the sharing
+  ScreenStreamBroken,  // PipeWire ended the pictures
+
+  // The end: the program cannot go on.
+  DisplayLost,
+  CompositorLost,
+};
+
+struct Notice {
+  Reason reason;
+  std::string detail;          // untranslated: a protocol's or a service's own words
+  std::vector<Notice> causes;  // what led to it, in the order they were found
+};

@@ -1,0 +1,12 @@
+#pragma once
+// What happens when the X server of one of our Xlib connections goes away.
+// Xlib has one handler for that per process, which must not return; this
+// keeps a callback per connection behind it.
+#include <functional>
+
+struct _XDisplay;
+
+// onLost runs (and must end the process) when `display`'s connection
+// breaks. Connections not watched keep Xlib's own ending.
+void WatchConnection(_XDisplay* display, std::function<void()> onLost);
+void ForgetConnection(_XDisplay* display);

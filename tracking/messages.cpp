@@ -1,0 +1,74 @@
+#include "tracking/messages.h"
+
+namespace {
+const char kAskAgain[] =
+    " Программа ничего не нажимает. Чтобы спросить снова, нажмите «Начать слежение».";
+
+// The causes, as parts of one sentence.
+std::string Causes(const Notice& notice) {
+  std::string text;
+  for (const Notice& cause : notice.causes) text += (text.empty() ? "" : "; ") + MessageFor(cause);
+  return text;
+}
+}  // namespace
+
+std::string NotAnIntegerMessage(const std::string& text) {
+  return "«" + text + "» не является целым числом";
+}
+
+std::string MessageFor(const Notice& n) {
+  switch (n.reason) {
+    case Reason::NoCompositor: return "композитор Wayland не отвечает (WAYLAND_DISPLAY)";
+    case Reason::MissingProtocols: return "композитор не предоставляет " + n.detail;
+    case Reason::NoXWaylandForPointer:
+      return "нет XWayland, через который программа узнаёт положение указателя";
+    case Reason::NoSessionBus: return "нет сеансовой шины D-Bus";
+    case Reason::NoRemoteDesktopPortal:
+      return "нет портала рабочего стола для удалённого управления (" + n.detail + ")";
+    case Reason::PortalWithoutPointer: return "портал рабочего стола не даёт управлять указателем";
+    case Reason::PortalWithoutMonitors: return "портал рабочего стола не показывает мониторы";
+    case Reason::NoXWaylandForWindow: return "нет XWayland, в котором программа показывает окно";
+    case Reason::NoXDisplay:
+      return "нет X-дисплея (DISPLAY=" + (n.detail.empty() ? "не задан" : n.detail) + "). " +
+             (n.causes.empty() ? "Программе нужен рабочий стол X11 с расширением XTEST."
+                               : "Это сеанс Wayland, но " + Causes(n) +
+                                     ", а без XWayland программа не может ни показать окно, "
+                                     "ни работать через X11.");
+    case Reason::XWaylandOnly:
+      return "Это сеанс Wayland, но " + Causes(n) +
+             ". Программа читает экран и нажимает мышью через X11 (XWayland): она видит и "
+             "нажимает только окна X11-приложений, окна Wayland для неё не видны.";
+    case Reason::UnknownRoute:
+      return "COLORCLICKER_DESKTOP: такого способа работы с рабочим столом нет: " + n.detail + ".";
+
+    case Reason::PortalError:
+      return "Портал рабочего стола ответил ошибкой: " + n.detail + "." + kAskAgain;
+    case Reason::AccessRefused:
+      return std::string("Доступ к экрану и мыши не разрешён: запрос рабочего стола отклонён.") +
+             kAskAgain;
+    case Reason::AccessInterrupted:
+      return std::string("Рабочий стол не дал доступа к экрану и мыши (запрос прерван).") +
+             kAskAgain;
+    case Reason::NoPointerOrMonitor:
+      return std::string(
+                 "Рабочий стол не дал управлять указателем или не показал ни одного монитора.") +
+             kAskAgain;
+    case Reason::PipeWireNotOpened:
+      return "Портал рабочего стола не открыл PipeWire: " + n.detail + "." + kAskAgain;
+    case Reason::ScreenUnreadable:
+      return "Рабочий стол разрешил доступ, но экран не читается: " + n.detail + "." + kAskAgain;
+    case Reason::AccessEnded:
+      return std::string(
+                 "Рабочий стол прекратил доступ программы к экрану и мыши (показ экрана "
+                 "остановлен).") +
+             kAskAgain;
+    case Reason::ScreenStreamBroken:
+      return std::string("Поток экрана от рабочего стола (PipeWire) прервался.") + kAskAgain;
+
+    case Reason::DisplayLost: return "соединение с X-дисплеем потеряно, программа завершается.";
+    case Reason::CompositorLost:
+      return "композитор Wayland закрыл соединение (сеанс завершён?). Программа не может читать "
+             "экран и нажимать мышью и завершает работу.";
+  }
+  return {};
+}
