@@ -53,6 +53,11 @@ target_link_libraries(wayland_protocols PUBLIC PkgConfig::WAYLAND_CLIENT)
 add_library(screen_layout STATIC platform/screen_layout.cpp)
 target_link_libraries(screen_layout PUBLIC desktop_seam)
 
+# Where an output's pixels lie in its copies: pure code, unit-tested.
+add_library(output_geometry STATIC platform/wlroots/output_geometry.cpp)
+target_include_directories(output_geometry PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(output_geometry PUBLIC PkgConfig::WAYLAND_CLIENT)
+
 add_library(platform_wlroots STATIC
   platform/wlroots/wayland_client.cpp
   platform/wlroots/output_capture.cpp
@@ -60,7 +65,7 @@ add_library(platform_wlroots STATIC
   platform/wlroots/virtual_pointer.cpp
   platform/wlroots/wlroots_desktop.cpp)
 target_link_libraries(platform_wlroots PUBLIC desktop_seam screen_layout
-  PRIVATE platform_x11 wayland_protocols)
+  PRIVATE platform_x11 wayland_protocols output_geometry)
 
 # The desktop portal backend (GNOME, KDE Plasma): D-Bus through Qt, the
 # screen through libpipewire.
