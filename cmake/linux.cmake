@@ -72,6 +72,7 @@ target_link_libraries(platform_wlroots PUBLIC desktop_seam screen_layout
 pkg_check_modules(PIPEWIRE REQUIRED IMPORTED_TARGET libpipewire-0.3)
 add_library(platform_portal STATIC
   platform/portal/pipewire_streams.cpp
+  platform/portal/portal_steps.cpp
   platform/portal/portal_session.cpp
   platform/portal/portal_desktop.cpp)
 target_link_libraries(platform_portal PUBLIC desktop_seam screen_layout Qt6::DBus

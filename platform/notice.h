@@ -27,6 +27,7 @@ enum class Reason {
   ScreenUnreadable,    // allowed, but the pictures cannot be had; detail: why
   AccessEnded,         // the desktop stopped the sharing
   ScreenStreamBroken,  // PipeWire ended the pictures
+  PortalGone,          // detail: the bus name of the portal or backend that went away
 
   // The end: the program cannot go on.
   DisplayLost,
