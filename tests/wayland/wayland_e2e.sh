@@ -194,12 +194,17 @@ form_alive() { kill -0 "$app_pid" 2>/dev/null; }
 left=$(to_logical $((tx - 50))) top=$(to_logical $((ty - 20)))
 right=$(to_logical $((tx + 450))) bottom=$(to_logical $((ty + 148)))
 pick_x=$(to_logical $((tx + 10))) pick_y=$(to_logical $((ty + 9)))
-drag $(control_at Button1 "$form_x" "$form_y") $((out_lx + left)) "$top"
-drag $(control_at Button2 "$form_x" "$form_y") $((out_lx + right)) "$bottom"
-drag $(control_at Button3 "$form_x" "$form_y") $((out_lx + pick_x)) "$pick_y"
-click_at $(control_at Edit6 "$form_x" "$form_y")
-select_all_and_type 500 && sleep 0.2
-click_at $(control_at Button4 "$form_x" "$form_y")
+# The user's story on the window at (form_x, form_y): both corners and the
+# colour by press-drag-release, 500 ms typed, start.
+drive_form() {
+  drag $(control_at Button1 "$form_x" "$form_y") $((out_lx + left)) "$top"
+  drag $(control_at Button2 "$form_x" "$form_y") $((out_lx + right)) "$bottom"
+  drag $(control_at Button3 "$form_x" "$form_y") $((out_lx + pick_x)) "$pick_y"
+  click_at $(control_at Edit6 "$form_x" "$form_y")
+  select_all_and_type 500 && sleep 0.2
+  click_at $(control_at Button4 "$form_x" "$form_y")
+}
+drive_form
 
 expected=$(grid_hits "$(to_screen_x "$left")" "$(to_screen_y "$top")" "$(to_screen_x "$right")" \
   "$(to_screen_y "$bottom")" $((out_px + tx)) "$ty" 200 30 | sort -u)
@@ -245,12 +250,7 @@ if [ "$scenario" = gnome ]; then
   wait_for 10 has_form || fail "no window after the refusal"
   read -r form_x form_y <<<"$(form_rect)"
   close_message
-  drag $(control_at Button1 "$form_x" "$form_y") $((out_lx + left)) "$top"
-  drag $(control_at Button2 "$form_x" "$form_y") $((out_lx + right)) "$bottom"
-  drag $(control_at Button3 "$form_x" "$form_y") $((out_lx + pick_x)) "$pick_y"
-  click_at $(control_at Edit6 "$form_x" "$form_y")
-  select_all_and_type 500 && sleep 0.2
-  click_at $(control_at Button4 "$form_x" "$form_y")
+  drive_form
   answer_consent refuse || fail "no dialog at the start of tracking"
   refusals_at_least() { [ "$(grep -c 'не разрешён' "$work/app.err")" -ge "$1" ]; }
   wait_for 10 refusals_at_least 2 || fail "no message at the second refusal"
