@@ -3,7 +3,8 @@
 // coordinates. Run it with QT_QPA_PLATFORM=wayland.
 // Usage: wayland_click_target LOGFILE WIDTH HEIGHT X Y W H RRGGBB [X Y W H RRGGBB ...]
 // With TARGET_FULLSCREEN=1 in the environment it covers its screen instead;
-// TARGET_IMAGE=FILE shows that picture under the rectangles.
+// TARGET_IMAGE=FILE shows that picture under the rectangles; TARGET_NAME=NAME
+// is its title and app_id (wayland_click_target).
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -63,7 +64,10 @@ int main(int argc, char** argv) {
   }
   QGuiApplication app(argc, argv);
   // The compositor's app_id, for window rules.
-  QGuiApplication::setDesktopFileName(QStringLiteral("wayland_click_target"));
+  const QString name = qEnvironmentVariableIsSet("TARGET_NAME")
+                           ? qEnvironmentVariable("TARGET_NAME")
+                           : QStringLiteral("wayland_click_target");
+  QGuiApplication::setDesktopFileName(name);
   FILE* log = std::fopen(argv[1], "w");
   if (!log) return 1;
   std::vector<Patch> patches;
@@ -73,7 +77,7 @@ int main(int argc, char** argv) {
          QColor(QStringLiteral("#") + argv[i + 4])});
   Target target(log, std::move(patches));
   const QSize size(atoi(argv[2]), atoi(argv[3]));
-  target.setTitle(QStringLiteral("wayland_click_target"));
+  target.setTitle(name);
   if (qEnvironmentVariableIsSet("TARGET_FULLSCREEN")) {
     target.showFullScreen();
   } else {
