@@ -19,8 +19,11 @@
 #       one of them again
 #   On mutter (GNOME, through the desktop portal; DRIVER is
 #   mutter_input_driver, which also answers the portal's dialog):
-#     gnome: one monitor; then started again and refused, twice: each time
-#       a message, the window stays, and no click
+#     gnome: one monitor; the portal, then its GNOME backend, then PipeWire
+#       killed while tracking: each time a message, no click after it, and
+#       the start button asks again and clicks exactly again; then started
+#       again and refused, twice: each time a message, the window stays,
+#       and no click
 #     gnome-second-monitor: two monitors, the target on the second
 set -u
 scenario=$1 app=$2 target=$3 driver=$4
@@ -351,6 +354,46 @@ else
     short=$(grep '^colorclicker: pass ' "$work/app.err" | grep -v ': 20 clicked, 0 skipped$')
     [ -z "$short" ] || fail "passes that did not click all 20 points: $(tr '\n' ' ' <<<"$short")"
   fi
+fi
+
+# The portal, its GNOME backend or PipeWire killed while tracking (kill -9,
+# as a crash): a message, no click from then on though passes go on, and
+# once the service is back (the bus starts the portal again when asked)
+# the start button shows the dialog again and tracking clicks exactly the
+# grid again.
+asks() { grep -c 'нажмите «Начать слежение»' "$work/app.err"; }
+bus_owner_pid() {
+  as_session_user gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \
+    -m org.freedesktop.DBus.GetConnectionUnixProcessID "$1" | awk '{ print $2 }' | tr -d ',)'
+}
+clicks_since() {
+  tail -n +$(($1 + 1)) "$runtime/clicks.log" | awk -v s="$scale" -v wx=$win_x -v wy=$win_y \
+    -v px="$out_px" '/^click/ { printf "%d %d\n", px + int(($2 + wx) * s), int(($3 + wy) * s) }' | sort -u
+}
+survives_losing() {
+  local victim asked lines passes_then
+  case $1 in
+    portal) victim=$(bus_owner_pid org.freedesktop.portal.Desktop) ;;
+    backend) victim=$(bus_owner_pid org.freedesktop.impl.portal.desktop.gnome) ;;
+    pipewire) victim=$(pgrep -g "$MUTTER_GROUP" -x pipewire) ;;
+  esac
+  [ -n "$victim" ] || fail "test setup: no $1 process"
+  asked=$(asks)
+  kill -9 "$victim"
+  more_asks() { [ "$(asks)" -gt "$asked" ]; }
+  wait_for 20 more_asks || fail "no message when the $1 went away"
+  close_message
+  lines=$(wc -l <"$runtime/clicks.log") passes_then=$(passes)
+  wait_for 10 passes_at_least $((passes_then + 3)) || fail "no passes after the $1 went away"
+  [ "$(wc -l <"$runtime/clicks.log")" -eq "$lines" ] || fail "clicks after the $1 went away"
+  [ "$1" != pipewire ] || restart_mutter_pipewire || fail "PipeWire did not start again"
+  click_at $(control_at Button4 "$form_x" "$form_y")
+  answer_consent share || fail "no dialog after the $1 went away"
+  clicked_grid() { [ "$(clicks_since "$lines")" == "$expected" ]; }
+  wait_for 20 clicked_grid || fail "after the $1 came back, clicked: $(clicks_since "$lines" | tr '\n' ' ')"
+}
+if [ "$scenario" = gnome ]; then
+  for service in portal backend pipewire; do survives_losing "$service"; done
 fi
 
 # For the README: the program beside the window it tracks.
