@@ -11,8 +11,11 @@ endif()
 
 set(_win32_definitions UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN WINVER=0x0601 _WIN32_WINNT=0x0601)
 
-add_library(platform_win32 STATIC platform/win32/win32_desktop.cpp)
-target_link_libraries(platform_win32 PUBLIC desktop_seam)
+add_library(platform_win32 STATIC
+  platform/win32/win32_desktop.cpp
+  platform/win32/screen_reader.cpp
+  platform/win32/window_at_point.cpp)
+target_link_libraries(platform_win32 PUBLIC desktop_seam user32 gdi32 advapi32 dwmapi)
 target_compile_definitions(platform_win32 PUBLIC ${_win32_definitions})
 
 add_library(ui_win32 STATIC
@@ -38,7 +41,8 @@ add_executable(click_target WIN32 tests/win32/click_target.cpp)
 target_compile_definitions(click_target PRIVATE ${_win32_definitions})
 target_link_libraries(click_target PRIVATE user32 gdi32 shell32)
 
-# Bulk screen reads against GetPixel, run on the Wine test's desktop.
+# The backend's screen reads against GDI's GetPixel, and reads coming back
+# after the device context broke; run on the Wine test's desktop.
 add_executable(screen_read_check tests/win32/screen_read_check.cpp)
 target_link_libraries(screen_read_check PRIVATE platform_win32 user32 gdi32)
 
