@@ -40,6 +40,11 @@ set_property(SOURCE res/colorclicker.rc APPEND PROPERTY OBJECT_DEPENDS
 add_executable(click_target WIN32 tests/win32/click_target.cpp)
 target_compile_definitions(click_target PRIVATE ${_win32_definitions})
 target_link_libraries(click_target PRIVATE user32 gdi32 shell32)
+# Logs every press on the desktop through a low-level mouse hook; may clip
+# the cursor as a game does.
+add_executable(mouse_watch WIN32 tests/win32/mouse_watch.cpp)
+target_compile_definitions(mouse_watch PRIVATE ${_win32_definitions})
+target_link_libraries(mouse_watch PRIVATE user32 shell32)
 
 # The backend's screen reads against GDI's GetPixel, and reads coming back
 # after the device context broke; run on the Wine test's desktop.
@@ -54,7 +59,7 @@ if(MSVC)
   # UTF-8 sources (the Russian captions), the static runtime, and the
   # manifest from the .rc rather than one made by the linker.
   foreach(_target desktop_seam tracking ui_form platform_win32 ui_win32 colorclicker click_target
-                  screen_read_check window_check)
+                  mouse_watch screen_read_check window_check)
     target_compile_options(${_target} PRIVATE /utf-8)
     set_property(TARGET ${_target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
   endforeach()
@@ -62,7 +67,7 @@ if(MSVC)
 else()
   # No DLL beyond the system's: the C++ runtime, libgcc and winpthread go
   # into the .exe.
-  foreach(_target colorclicker click_target screen_read_check window_check)
+  foreach(_target colorclicker click_target mouse_watch screen_read_check window_check)
     target_link_options(${_target} PRIVATE -static -static-libgcc -static-libstdc++)
   endforeach()
 endif()
