@@ -55,11 +55,16 @@ target_link_libraries(screen_read_check PRIVATE platform_win32 user32 gdi32)
 add_executable(window_check tests/win32/window_check.cpp)
 target_link_libraries(window_check PRIVATE ui_win32)
 
+# The scan pass benchmark: run by bench/run under Wine, or as it is on a
+# real machine. Not in the zip.
+add_executable(win32_scan_bench bench/win32_scan_bench.cpp bench/painted_desktop.cpp)
+target_link_libraries(win32_scan_bench PRIVATE platform_win32 tracking)
+
 if(MSVC)
   # UTF-8 sources (the Russian captions), the static runtime, and the
   # manifest from the .rc rather than one made by the linker.
   foreach(_target desktop_seam tracking ui_form platform_win32 ui_win32 colorclicker click_target
-                  mouse_watch screen_read_check window_check)
+                  mouse_watch screen_read_check window_check win32_scan_bench)
     target_compile_options(${_target} PRIVATE /utf-8)
     set_property(TARGET ${_target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
   endforeach()
@@ -67,7 +72,8 @@ if(MSVC)
 else()
   # No DLL beyond the system's: the C++ runtime, libgcc and winpthread go
   # into the .exe.
-  foreach(_target colorclicker click_target mouse_watch screen_read_check window_check)
+  foreach(_target colorclicker click_target mouse_watch screen_read_check window_check
+                  win32_scan_bench)
     target_link_options(${_target} PRIVATE -static -static-libgcc -static-libstdc++)
   endforeach()
 endif()
