@@ -132,56 +132,39 @@ struct Result {
 };
 
 // Warm-up passes first, then up to `passes` timed ones, fewer once
-// `budgetS` seconds are spent (but at least three).
-Result MeasureProgram(const TRect& area, Colorref colour, int passes, double budgetS) {
-  Win32Desktop real;
+// `budgetS` seconds are spent (but at least three). With `perSample`, the
+// reference pass of GetPixel per sample instead, each cut after `budgetS`
+// seconds and its time projected from the reads it made.
+Result Measure(Desktop& real, const TRect& area, Colorref colour, int warmUp, int passes,
+               double budgetS, GetPixelCount* perSample = nullptr) {
   RecordingDesktop desktop(real, /*sendButtons=*/false);
   FakeForm form(desktop);
   form.Track(area, colour);
   Result result;
   std::vector<double> times;
   double spent = 0;
-  for (int i = 0; i < 3 + passes; ++i) {
+  for (int i = 0; i < warmUp + passes; ++i) {
     desktop.clicks.clear();
     const auto start = Clock::now();
-    form.tracker.ScanPass();
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    if (i == 0) result.clicks = desktop.clicks;
-    result.stable = result.stable && desktop.clicks == result.clicks;
-    if (i < 3) continue;
-    times.push_back(ms);
-    spent += ms / 1000;
-    if (spent > budgetS && times.size() >= 3) break;
-  }
-  std::sort(times.begin(), times.end());
-  result.medianMs = times[times.size() / 2];
-  result.passes = int(times.size());
-  return result;
-}
-
-// Per-sample passes, each cut after `budgetS` seconds.
-Result MeasurePerSample(const TRect& area, Colorref colour, int passes, double budgetS) {
-  GdiDesktop gdi;
-  RecordingDesktop desktop(gdi, /*sendButtons=*/false);
-  FakeForm form(desktop);
-  form.Track(area, colour);
-  Result result;
-  std::vector<double> times;
-  for (int i = 0; i < passes; ++i) {
-    desktop.clicks.clear();
-    gdi.count = {};
-    const auto start = Clock::now();
-    gdi.count.deadline =
-        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(budgetS));
-    form.tracker.ScanPassPerSample();
+    if (perSample) {
+      *perSample = {};
+      perSample->deadline = start + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(budgetS));
+      form.tracker.ScanPassPerSample();
+    } else {
+      form.tracker.ScanPass();
+    }
     double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    if (gdi.count.unasked > 0) {
+    if (perSample && perSample->unasked > 0) {
       result.cut = true;
-      ms *= double(gdi.count.asked + gdi.count.unasked) / double(std::max(1L, gdi.count.asked));
+      ms *= double(perSample->asked + perSample->unasked) / double(std::max(1L, perSample->asked));
     }
     if (i == 0) result.clicks = desktop.clicks;
     result.stable = result.stable && desktop.clicks == result.clicks;
+    if (i < warmUp) continue;
     times.push_back(ms);
+    spent += ms / 1000;
+    if (!perSample && spent > budgetS && times.size() >= 3) break;
   }
   std::sort(times.begin(), times.end());
   result.medianMs = times[times.size() / 2];
@@ -268,20 +251,11 @@ int main(int argc, char** argv) {
       "and its time then projected from the reads it made (marked ~).\n",
       width, height, bits, targets.size(), passes, perSamplePasses, perSampleSeconds);
 
-  struct Scenario {
-    const char* title;
-    Colorref colour;
-  };
-  const Scenario scenarios[] = {
-      {"Passes that find nothing (a colour no pixel has): the cost of a usual tick", kAbsent},
-      {"Passes that click every target: after each click the rest is read again", kTarget},
-  };
-  const TRect areas[] = {{0, 0, 1920, 1080}, {0, 0, 3840, 2160}};
   bool allSame = true;
-  for (const Scenario& scenario : scenarios) {
+  for (const BenchScenario& scenario : kBenchScenarios) {
     std::printf("\n%s\n%-10s %-34s %6s %11s %9s %7s\n", scenario.title, "area", "reads with",
                 "passes", "ms/pass", "speed-up", "clicks");
-    for (const TRect& area : areas) {
+    for (const TRect& area : kBenchAreas) {
       char label[32];
       std::snprintf(label, sizeof label, "%dx%d", area.Right, area.Bottom);
       if (area.Right > width || area.Bottom > height) {
@@ -290,9 +264,11 @@ int main(int argc, char** argv) {
       }
       const std::vector<ScreenPoint> expected =
           scenario.colour == kTarget ? GridPointsOn(area, targets) : std::vector<ScreenPoint>{};
+      GdiDesktop gdi;
+      Win32Desktop win32;
       const Result perSample =
-          MeasurePerSample(area, scenario.colour, perSamplePasses, perSampleSeconds);
-      const Result program = MeasureProgram(area, scenario.colour, passes, 5);
+          Measure(gdi, area, scenario.colour, 0, perSamplePasses, perSampleSeconds, &gdi.count);
+      const Result program = Measure(win32, area, scenario.colour, 3, passes, 5);
       const bool perSampleSame =
           perSample.cut || (perSample.stable && perSample.clicks == expected);
       const bool programSame = program.stable && program.clicks == expected;
