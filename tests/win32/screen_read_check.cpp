@@ -64,10 +64,10 @@ Reads Compare(ScreenContext& screen, const char* name, const SampleGrid& grid) {
 void CheckReads(ScreenContext& screen, const char* name, const SampleGrid& grid,
                 bool expectOnScreen) {
   const Reads r = Compare(screen, name, grid);
-  std::printf("%s: %s (%zu samples, %zu on screen, %zu differ)\n",
-              r.differ == 0 && (r.onScreen > 0) == expectOnScreen ? "ok" : "FAILED", name,
-              r.samples, r.onScreen, r.differ);
-  (r.differ == 0 && (r.onScreen > 0) == expectOnScreen ? passes : failures)++;
+  char what[160];
+  std::snprintf(what, sizeof what, "%s (%zu samples, %zu on screen, %zu differ)", name, r.samples,
+                r.onScreen, r.differ);
+  Check(r.differ == 0 && (r.onScreen > 0) == expectOnScreen, what);
 }
 
 SampleGrid Grid(int left, int top, int rows, int rowStep, int runs, int runStep, int samples,
