@@ -28,6 +28,10 @@ enum class Reason {
   AccessEnded,         // the desktop stopped the sharing
   ScreenStreamBroken,  // PipeWire ended the pictures
 
+  // While tracking: the colour showed in a window that runs with more
+  // rights (as administrator), where the system drops our clicks.
+  ElevatedTarget,
+
   // The end: the program cannot go on.
   DisplayLost,
   CompositorLost,
