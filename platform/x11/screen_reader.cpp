@@ -64,6 +64,8 @@ class X11ScreenReader final : public BulkScreenContext {
     for (int attempt = 0; attempt < 3; ++attempt) {
       bool read;
       {
+        // A read past a screen that shrank meanwhile fails, as may the
+        // sampling pixmap the server has no room for: the read is retried.
         XErrorTrap trap(c_->display);
         read = ReadOnScreenPart(grid, out) && !trap.Failed();
         DropPlainImage();
