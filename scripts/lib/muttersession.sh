@@ -5,19 +5,18 @@
 #
 # As root, the session runs as an unprivileged user (MUTTER_USER, created
 # if missing), through setpriv: the session bus lets in its own user only,
-# so everything that talks to it goes through in_mutter_session.
+# so everything that talks to it goes through in_session (session.sh).
 
-. "$(dirname "${BASH_SOURCE[0]}")/swaysession.sh"  # session_user, make_invisible_cursors, sanitizer_settings
+. "$(dirname "${BASH_SOURCE[0]}")/session.sh"
 
-MUTTER_USER=${MUTTER_USER:-$SWAY_USER}
+MUTTER_USER=${MUTTER_USER:-${SWAY_USER:-colorclicker-sway}}
 
 # start_mutter WxH...: mutter with one virtual monitor per size, side by
 # side from (0, 0); returns once mutter's remote desktop, PipeWire and the
-# portal answer. Sets MUTTER_RUNTIME (the session's XDG_RUNTIME_DIR, also a
-# place its user may write), MUTTER_DISPLAY (XWayland), MUTTER_WAYLAND_DISPLAY,
-# MUTTER_XAUTHORITY, MUTTER_BUS, MUTTER_LAYOUT (the layout's size, for
-# mutter_input_driver), MUTTER_MONITORS, MUTTER_UP_S (seconds it took) and
-# MUTTER_PID.
+# portal answer. Sets the session's variables (session.sh), MUTTER_RUNTIME
+# (the session's XDG_RUNTIME_DIR, also a place its user may write),
+# MUTTER_LAYOUT (the layout's size, for mutter_input_driver),
+# MUTTER_MONITORS, MUTTER_UP_S (seconds it took) and MUTTER_PID.
 start_mutter() {
   local monitors=() size width=0 height=0 start=$SECONDS
   for size in "$@"; do
@@ -27,7 +26,6 @@ start_mutter() {
   done
   MUTTER_LAYOUT=${width}x$height MUTTER_MONITORS=$#
   session_user "$MUTTER_USER" || return 1
-  MUTTER_AS=("${SESSION_AS[@]}") MUTTER_HOME=$SESSION_HOME
   MUTTER_RUNTIME=$(mktemp -d /tmp/mutter-runtime.XXXXXX)
   chmod 0700 "$MUTTER_RUNTIME"
   [ "$(id -u)" -ne 0 ] || chown "$MUTTER_USER:" "$MUTTER_RUNTIME"
@@ -59,7 +57,7 @@ start_mutter() {
   # or mutter ends: the bus, what the bus started and XWayland do not end
   # with dbus-run-session.
   setsid bash -c 'trap : TERM; "$@" & wait; trap "" TERM; kill -- -$$; wait' session \
-    "${MUTTER_AS[@]}" env -i HOME="$MUTTER_HOME" PATH="$PATH" XDG_RUNTIME_DIR="$r" \
+    "${SESSION_AS[@]}" env -i HOME="$SESSION_HOME" PATH="$PATH" XDG_RUNTIME_DIR="$r" \
     XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland LANG=C.UTF-8 XDG_CONFIG_HOME="$r/config" \
     XDG_DATA_HOME="$r/data" GSETTINGS_BACKEND=keyfile XCURSOR_PATH="$r/cursors" XCURSOR_THEME=invisible \
     dbus-run-session -- sh -c "$inside" >"$r/session.log" 2>&1 &
@@ -70,13 +68,17 @@ start_mutter() {
     tail -n 20 "$r/mutter.log" >&2
     return 1
   fi
-  read -r MUTTER_DISPLAY MUTTER_WAYLAND_DISPLAY MUTTER_XAUTHORITY <"$r/displays"
-  MUTTER_BUS=$(cat "$r/bus")
+  local display wayland_display xauthority
+  read -r display wayland_display xauthority <"$r/displays"
+  SESSION_RUNTIME=$r
+  SESSION_ENV=(DBUS_SESSION_BUS_ADDRESS="$(cat "$r/bus")" WAYLAND_DISPLAY="$wayland_display"
+    DISPLAY="$display" XAUTHORITY="$xauthority" XCURSOR_PATH="$r/cursors" XCURSOR_THEME=invisible
+    XCURSOR_SIZE=24 XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME)
   # The portal is started by the bus when asked for: 0.3 s here, but a
   # first start has taken 25 to 50 s on a machine like this one.
-  if ! as_mutter_user gdbus wait --session --timeout 30 org.gnome.Mutter.RemoteDesktop ||
+  if ! as_session_user gdbus wait --session --timeout 30 org.gnome.Mutter.RemoteDesktop ||
     ! wait_for 10 mutter_has_wireplumber ||
-    ! as_mutter_user gdbus wait --session --activate org.freedesktop.portal.Desktop --timeout 90 \
+    ! as_session_user gdbus wait --session --activate org.freedesktop.portal.Desktop --timeout 90 \
       org.freedesktop.portal.Desktop; then
     echo "the GNOME session did not come up:" >&2
     tail -n 20 "$r"/*.log >&2
@@ -88,24 +90,7 @@ start_mutter() {
 
 # PipeWire is up with its session manager, which links streams to readers.
 mutter_has_wireplumber() {
-  as_mutter_user pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'
-}
-
-# in_mutter_session CMD...: sets MUTTER_COMMAND to CMD run in the session,
-# as its user. Started with start_bg "${MUTTER_COMMAND[@]}", the PID kept
-# is CMD's own, so stop_started reaches it.
-in_mutter_session() {
-  sanitizer_settings
-  MUTTER_COMMAND=("${MUTTER_AS[@]}" env -i HOME="$MUTTER_HOME" PATH="$PATH" XDG_RUNTIME_DIR="$MUTTER_RUNTIME"
-    DBUS_SESSION_BUS_ADDRESS="$MUTTER_BUS" WAYLAND_DISPLAY="$MUTTER_WAYLAND_DISPLAY" DISPLAY="$MUTTER_DISPLAY"
-    XAUTHORITY="$MUTTER_XAUTHORITY" XCURSOR_PATH="$MUTTER_RUNTIME/cursors" XCURSOR_THEME=invisible XCURSOR_SIZE=24
-    XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME LANG=C.UTF-8 "${SANITIZER_SETTINGS[@]}" "$@")
-}
-
-# as_mutter_user CMD...: runs CMD in the session, as its user, and waits for it.
-as_mutter_user() {
-  in_mutter_session "$@"
-  "${MUTTER_COMMAND[@]}"
+  as_session_user pw-cli ls Client 2>/dev/null | grep -q '"WirePlumber"'
 }
 
 # start_mutter_input DRIVER: one mutter_input_driver for the rest of the
@@ -114,10 +99,10 @@ start_mutter_input() {
   mkfifo "$MUTTER_RUNTIME/input.in"
   # Opened both ways first, so that neither end waits for the other.
   exec {MUTTER_INPUT_FD}<>"$MUTTER_RUNTIME/input.in"
-  in_mutter_session "$1" "$MUTTER_LAYOUT"
+  in_session "$1" "$MUTTER_LAYOUT"
   # Not through start_bg, whose jobs read /dev/null; without the test's own
   # end of the pipe, so that it ends when the test closes that.
-  "${MUTTER_COMMAND[@]}" <"$MUTTER_RUNTIME/input.in" >"$MUTTER_RUNTIME/input.out" \
+  "${SESSION_COMMAND[@]}" <"$MUTTER_RUNTIME/input.in" >"$MUTTER_RUNTIME/input.out" \
     2>"$MUTTER_RUNTIME/input.err" {MUTTER_INPUT_FD}>&- &
   STARTED_PIDS+=($!)
   MUTTER_INPUT_SENT=0
@@ -139,11 +124,11 @@ mutter_input_done() { [ "$(grep -c ok "$MUTTER_RUNTIME/input.out")" -ge "$MUTTER
 # consent_dialog STATE: the portal's consent dialog is up (shown), or up
 # with the keyboard (active). Found through the accessibility bus, where
 # GTK shows each window with its title and state.
-mutter_a11y() { as_mutter_user gdbus call --address "$MUTTER_A11Y" -d "$1" -o "$2" -m "$3" "${@:4}"; }
+mutter_a11y() { as_session_user gdbus call --address "$MUTTER_A11Y" -d "$1" -o "$2" -m "$3" "${@:4}"; }
 consent_dialog() {
   local app window state
   if [ -z "${MUTTER_A11Y:-}" ]; then
-    MUTTER_A11Y=$(as_mutter_user gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.a11y.Bus.GetAddress) ||
+    MUTTER_A11Y=$(as_session_user gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.a11y.Bus.GetAddress) ||
       return 1
     MUTTER_A11Y=${MUTTER_A11Y#"('"} MUTTER_A11Y=${MUTTER_A11Y%"',)"}
   fi

@@ -16,8 +16,12 @@ LINUX_BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev libx11-dev libxext-
 # to find the portal's dialog, wmctrl to close windows as a user would.
 WAYLAND_TEST_PACKAGES=(sway xwayland qt6-wayland wtype jq grim mutter pipewire wireplumber dbus
   xdg-desktop-portal xdg-desktop-portal-gnome libglib2.0-bin at-spi2-core wmctrl)
-# Xephyr and xrandr: a nested X screen that really changes size.
-LINUX_TEST_PACKAGES=(libgtest-dev libgmock-dev xvfb xserver-xephyr x11-xserver-utils xdotool imagemagick
+# The headless demo of scripts/run: the tests' target program (built with
+# the tests), a private Xvfb, the user's gestures and a screenshot.
+DEMO_PACKAGES=(libgtest-dev libgmock-dev xvfb xdotool imagemagick)
+# Xephyr and xrandr: a nested X screen that really changes size;
+# clang-format: the suite checks that the tree keeps its format.
+LINUX_TEST_PACKAGES=("${DEMO_PACKAGES[@]}" xserver-xephyr x11-xserver-utils clang-format
   "${WAYLAND_TEST_PACKAGES[@]}")
 # Wine loads these X libraries at run time and draws with Tahoma from fonts-wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine libxi6

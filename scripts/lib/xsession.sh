@@ -1,6 +1,9 @@
 # Helpers for scripts and tests that drive a private X server.
 # Source it; every process started here is stopped by PID in stop_started.
 
+. "$(dirname "${BASH_SOURCE[0]}")/grid.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/form.sh"
+
 STARTED_PIDS=()
 
 # start_x_server SERVER ARGS...: an X server on a free display, found with
@@ -75,26 +78,15 @@ click_at() {
   xdotool mousemove --sync "$1" "$2" && sleep 0.1 && xdotool click 1 && sleep 0.3
 }
 
-# grid_hits LEFT TOP RIGHT BOTTOM TX TY TW TH: the scan grid points whose
-# five-sample run lies inside the target rectangle, one "x y" a line.
-grid_hits() {
-  local left=$1 top=$2 right=$3 bottom=$4 tx=$5 ty=$6 tw=$7 th=$8 x y
-  for ((y = top + 3; y < bottom - 3; y += 3)); do
-    for ((x = left + 100; x < right - 90; x += 100)); do
-      if ((x >= tx && x + 20 < tx + tw && y >= ty && y < ty + th)); then echo "$x $y"; fi
-    done
-  done
-}
-
 # drive_colorclicker WX WY AL AT AR AB CX CY INTERVAL: the user's gestures on
 # a colorclicker window whose client area starts at (WX, WY): both corners
 # and the colour by press-drag-release, the interval typed, and start.
 drive_colorclicker() {
   local wx=$1 wy=$2
-  drag $((wx + 124)) $((wy + 20)) "$3" "$4"   # Button1 -> top-left corner
-  drag $((wx + 124)) $((wy + 44)) "$5" "$6"   # Button2 -> bottom-right corner
-  drag $((wx + 124)) $((wy + 68)) "$7" "$8"   # Button3 -> target colour
-  click_at $((wx + 300)) $((wy + 92))         # Edit6
+  drag $(control_at Button1 "$wx" "$wy") "$3" "$4"  # top-left corner
+  drag $(control_at Button2 "$wx" "$wy") "$5" "$6"  # bottom-right corner
+  drag $(control_at Button3 "$wx" "$wy") "$7" "$8"  # target colour
+  click_at $(control_at Edit6 "$wx" "$wy")          # the interval
   xdotool key --clearmodifiers ctrl+a && xdotool type --delay 50 "$9" && sleep 0.2
-  click_at $((wx + 124)) $((wy + 92))         # Button4
+  click_at $(control_at Button4 "$wx" "$wy")        # start
 }

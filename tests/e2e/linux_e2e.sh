@@ -23,6 +23,8 @@ fail() { echo "FAIL ($scenario): $*"; echo "--- first clicks:"; head -n 50 "$wor
 user_press="1200 780"
 clicks() { grep -c '^click' "$work/clicks.log"; }
 clicks_at_least() { [ "$(clicks)" -ge "$1" ]; }
+passes() { grep -c '^colorclicker: pass ' "$work/app.err"; }
+passes_at_least() { [ "$(passes)" -ge "$1" ]; }
 
 # Area, target, near miss, where the colour is picked, interval.
 area=(400 300 900 470) goal=(450 320 200 30) miss=(450 420 200 30) pick=(460 330) interval=500
@@ -49,7 +51,7 @@ wait_for 10 grep -qs ready "$work/presses.log" || fail "press recorder did not s
 start_bg "$target" "$work/clicks.log" 0 0 "${screen%x*}" "${screen#*x}" 202020 \
   "${goal[@]}" 3366cc "${miss[@]}" 3366cd
 wait_for 10 grep -qs ready "$work/clicks.log" || fail "target did not start"
-start_bg "$app" 2>"$work/app.err"
+start_bg env COLORCLICKER_LOG_PASSES=1 "$app" 2>"$work/app.err"
 app_pid=$LAST_PID
 wait_for 20 xdotool search --name '^Form1$' >/dev/null || fail "no colorclicker window"
 window=$(xdotool search --name '^Form1$' | head -1)
@@ -69,8 +71,8 @@ kill -0 "$app_pid" || fail "colorclicker exited"
 case $scenario in
   held-button)
     xdotool mousemove --sync $user_press mousedown 1 && sleep 0.3
-    before=$(clicks)
-    sleep 1.6  # three ticks
+    before=$(clicks) passes_before=$(passes)
+    wait_for 10 passes_at_least $((passes_before + 3)) || fail "no passes while the button was held"
     held=$(( $(clicks) - before ))
     xdotool mouseup 1
     [ "$held" -eq 0 ] || fail "$held clicks while the user held the button"

@@ -82,9 +82,8 @@ CONF
   chmod 644 "$work/sway.conf"
   start_sway "$work/sway.conf" "$outputs" || exit 1
   runtime=$SWAY_RUNTIME
-  in_session() { in_sway_session "$@"; SESSION_COMMAND=("${SWAY_COMMAND[@]}"); }
   window_rect() {
-    as_sway_user swaymsg -t get_tree |
+    as_session_user swaymsg -t get_tree |
       jq -r ".. | objects | select(.name? == \"$1\") | .rect | \"\(.x) \(.y)\"" | head -1
   }
   form_rect() { window_rect Form1; }
@@ -109,29 +108,28 @@ CONF
   }
   # One wtype for all keys: XWayland can drop the first key after a keymap
   # arrives, so it gets a moment first.
-  select_all_and_type() { as_sway_user wtype -s 300 -M ctrl -k a -m ctrl -s 100 -d 50 "$1"; }
-  close_form() { as_sway_user swaymsg '[title="^Form1$"] kill' >/dev/null; }
+  select_all_and_type() { as_session_user wtype -s 300 -M ctrl -k a -m ctrl -s 100 -d 50 "$1"; }
+  close_form() { as_session_user swaymsg '[title="^Form1$"] kill' >/dev/null; }
   backend='screen: wlr-screencopy'
 else
   start_mutter "${monitors[@]}" || exit 1
   runtime=$MUTTER_RUNTIME
-  in_session() { in_mutter_session "$@"; SESSION_COMMAND=("${MUTTER_COMMAND[@]}"); }
   # Our window is an X window: X says where mutter put it (xdotool counts
   # the frame twice).
   form_rect() {
-    as_mutter_user xwininfo -name Form1 2>/dev/null |
+    as_session_user xwininfo -name Form1 2>/dev/null |
       awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { print x, $NF }'
   }
   start_pointer() { start_mutter_input "$driver"; }
   pointer() { mutter_input "$@" || fail "input driver stuck at: $*"; }
   select_all_and_type() { pointer key 0xffe3+0x61 && pointer type "$1"; }
-  close_form() { as_mutter_user wmctrl -c Form1; }
+  close_form() { as_session_user wmctrl -c Form1; }
   # The message, a window of its own titled colorclicker: closed as by its OK.
-  message_id() { as_mutter_user wmctrl -l | awk '/ colorclicker$/ { print $1; exit }'; }
+  message_id() { as_session_user wmctrl -l | awk '/ colorclicker$/ { print $1; exit }'; }
   has_message() { [ -n "$(message_id)" ]; }
   close_message() {
     wait_for 10 has_message || fail "no message window"
-    as_mutter_user wmctrl -i -c "$(message_id)"
+    as_session_user wmctrl -i -c "$(message_id)"
     wait_for 10 eval '! has_message' || fail "the message did not close"
   }
   backend='screen: portal ScreenCast'
@@ -173,7 +171,7 @@ else
   wait_for 10 grep -q 'shares' "$work/app.err" || fail "the portal did not share the screen"
   # Away from the area, which mutter may have put it over: to the first
   # monitor's far corner, as mutter places the target near the other.
-  as_mutter_user xdotool search --name '^Form1$' windowmove --sync 1400 800 >/dev/null
+  as_session_user xdotool search --name '^Form1$' windowmove --sync 1400 800 >/dev/null
   form_moved() { read -r form_x form_y <<<"$(form_rect)"; ((form_x >= 1400 && form_y >= 800)); }
   wait_for 5 form_moved || fail "test setup: colorclicker's window at $(form_rect)"
 fi
@@ -196,12 +194,17 @@ form_alive() { kill -0 "$app_pid" 2>/dev/null; }
 left=$(to_logical $((tx - 50))) top=$(to_logical $((ty - 20)))
 right=$(to_logical $((tx + 450))) bottom=$(to_logical $((ty + 148)))
 pick_x=$(to_logical $((tx + 10))) pick_y=$(to_logical $((ty + 9)))
-drag $((form_x + 124)) $((form_y + 20)) $((out_lx + left)) "$top"       # Button1
-drag $((form_x + 124)) $((form_y + 44)) $((out_lx + right)) "$bottom"   # Button2
-drag $((form_x + 124)) $((form_y + 68)) $((out_lx + pick_x)) "$pick_y"  # Button3
-click_at $((form_x + 300)) $((form_y + 92))                             # Edit6
-select_all_and_type 500 && sleep 0.2
-click_at $((form_x + 124)) $((form_y + 92))                             # Button4
+# The user's story on the window at (form_x, form_y): both corners and the
+# colour by press-drag-release, 500 ms typed, start.
+drive_form() {
+  drag $(control_at Button1 "$form_x" "$form_y") $((out_lx + left)) "$top"
+  drag $(control_at Button2 "$form_x" "$form_y") $((out_lx + right)) "$bottom"
+  drag $(control_at Button3 "$form_x" "$form_y") $((out_lx + pick_x)) "$pick_y"
+  click_at $(control_at Edit6 "$form_x" "$form_y")
+  select_all_and_type 500 && sleep 0.2
+  click_at $(control_at Button4 "$form_x" "$form_y")
+}
+drive_form
 
 expected=$(grid_hits "$(to_screen_x "$left")" "$(to_screen_y "$top")" "$(to_screen_x "$right")" \
   "$(to_screen_y "$bottom")" $((out_px + tx)) "$ty" 200 30 | sort -u)
@@ -222,7 +225,7 @@ if grep '^click' "$runtime/clicks.log" | grep -qv 'button 1$'; then fail "a butt
 # For the README: the program beside the window it tracks.
 if [ -n "${COLORCLICKER_SCREENSHOT:-}" ]; then
   if [ "$desktop" = sway ]; then
-    as_sway_user grim "$runtime/screenshot.png" && cp "$runtime/screenshot.png" "$COLORCLICKER_SCREENSHOT"
+    as_session_user grim "$runtime/screenshot.png" && cp "$runtime/screenshot.png" "$COLORCLICKER_SCREENSHOT"
   else
     pointer shot "$runtime/screenshot.ppm" && convert "$runtime/screenshot.ppm" "$COLORCLICKER_SCREENSHOT"
   fi
@@ -239,7 +242,7 @@ wait "$app_pid"; code=$?
 # button asks again, and is refused again.
 if [ "$scenario" = gnome ]; then
   before=$(grep -c '^click' "$runtime/clicks.log")
-  in_session "$app"
+  in_session env COLORCLICKER_LOG_PASSES=1 "$app"
   start_bg "${SESSION_COMMAND[@]}" 2>"$work/app.err"
   app_pid=$LAST_PID
   answer_consent refuse || fail "no dialog at the second start"
@@ -247,12 +250,14 @@ if [ "$scenario" = gnome ]; then
   wait_for 10 has_form || fail "no window after the refusal"
   read -r form_x form_y <<<"$(form_rect)"
   close_message
-  drag $((form_x + 124)) $((form_y + 20)) $((out_lx + left)) "$top"     # Button1
-  drag $((form_x + 124)) $((form_y + 44)) $((out_lx + right)) "$bottom" # Button2
-  click_at $((form_x + 124)) $((form_y + 92))                           # Button4
+  drive_form
   answer_consent refuse || fail "no dialog at the start of tracking"
-  wait_for 10 test "$(grep -c 'не разрешён' "$work/app.err")" -ge 2 || fail "no message at the second refusal"
-  sleep 2
+  refusals_at_least() { [ "$(grep -c 'не разрешён' "$work/app.err")" -ge "$1" ]; }
+  wait_for 10 refusals_at_least 2 || fail "no message at the second refusal"
+  # Tracking runs all the same: three passes, and not a click.
+  passes_at_least() { [ "$(grep -c '^colorclicker: pass ' "$work/app.err")" -ge "$1" ]; }
+  passes_before=$(grep -c '^colorclicker: pass ' "$work/app.err")
+  wait_for 10 passes_at_least $((passes_before + 3)) || fail "no passes after the refusal"
   [ "$(grep -c '^click' "$runtime/clicks.log")" -eq "$before" ] || fail "clicks without consent"
   close_message
   close_form

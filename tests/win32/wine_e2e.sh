@@ -25,8 +25,7 @@ color=2080C0 near_color=2080C1
 
 start_target() {  # log x y rrggbb [w h]
   : >"$work/$1.log"
-  "$wine" "$target_exe" "$2" "$3" "$4" "$(winpath "$work/$1.log")" "${@:5}" >/dev/null 2>&1 &
-  pids+=($!)
+  start_bg "$wine" "$target_exe" "$2" "$3" "$4" "$(winpath "$work/$1.log")" "${@:5}" >/dev/null 2>&1
 }
 start_target backdrop "$area_left" "$area_top" 404040 $((area_right - area_left)) $((area_bottom - area_top))
 wait_for 30 xdotool search --name '^click_target$' >/dev/null || fail "backdrop did not show"
@@ -34,9 +33,8 @@ start_target a "$a_left" "$a_top" "$color"
 start_target b "$b_left" "$b_top" "$near_color"
 wait_for 30 bash -c '[[ $(xdotool search --name "^click_target\$" | wc -l) -ge 3 ]]' || fail "targets did not show"
 
-"$wine" "$exe" >/dev/null 2>&1 &
-app_pid=$!
-pids+=("$app_pid")
+start_bg "$wine" "$exe" >/dev/null 2>&1
+app_pid=$LAST_PID
 wait_for 60 xdotool search --onlyvisible --name '^Form1$' >/dev/null || fail "Form1 did not show"
 form=$(xdotool search --onlyvisible --name '^Form1$' | head -n1)
 sleep 1
@@ -44,11 +42,9 @@ sleep 1
 # (96 dpi under Wine).
 eval "$(xdotool getwindowgeometry --shell "$form")"
 client_x=$X client_y=$Y
-center() {  # left top width height -> screen x y of the control's centre
-  echo $((client_x + $1 + $3 / 2)) $((client_y + $2 + $4 / 2))
-}
-button1=$(center 8 8 233 25) button2=$(center 8 32 233 25) button3=$(center 8 56 233 25)
-button4=$(center 8 80 233 25) edit1=$(center 247 8 50 21) edit6=$(center 247 82 106 21)
+for control in Button1 Button2 Button3 Button4 Edit1 Edit6; do
+  declare "${control,}=$(control_at "$control" "$client_x" "$client_y")"
+done
 # A point inside Edit5 right of its text, where its background shows.
 edit5_probe="$((client_x + 247 + 95)) $((client_y + 58 + 10))"
 
@@ -106,17 +102,9 @@ sleep 0.3
 xdotool mousemove $button4 sleep 0.2 click 1
 
 # --- what should be clicked ---------------------------------------------------
-# Grid rows Top+3k while y < Bottom-3, columns Left+100k while x < Right-90; a
-# point counts when all five samples x, x+5, ..., x+20 lie on target A.
 expected=$work/expected
-: >"$expected"
-for ((y = area_top + 3; y < area_bottom - 3; y += 3)); do
-  for ((x = area_left + 100; x < area_right - 90; x += 100)); do
-    if ((y >= a_top && y < a_top + target_h && x >= a_left && x + 20 < a_left + target_w)); then
-      echo "$x $y" >>"$expected"
-    fi
-  done
-done
+grid_hits "$area_left" "$area_top" "$area_right" "$area_bottom" "$a_left" "$a_top" \
+  "$target_w" "$target_h" >"$expected"
 points=$(wc -l <"$expected")
 ((points == 20)) || fail "the scene should give 20 grid points on target A, gives $points"
 
