@@ -27,3 +27,15 @@ std::vector<std::uint32_t> PaintDesktop(int width, int height,
 // rest of 3840x2160, and a near miss below each.
 std::vector<Rect> BenchTargets();
 std::vector<Rect> NearMissesOf(const std::vector<Rect>& targets);
+
+// What the full-screen benchmarks time: passes that find nothing and
+// passes that click, over both areas.
+struct BenchScenario {
+  const char* title;
+  Colorref colour;
+};
+inline constexpr BenchScenario kBenchScenarios[] = {
+    {"Passes that find nothing (a colour no pixel has): the cost of a usual tick", kAbsent},
+    {"Passes that click every target: after each click the rest is read again", kTarget},
+};
+inline constexpr TRect kBenchAreas[] = {{0, 0, 1920, 1080}, {0, 0, 3840, 2160}};

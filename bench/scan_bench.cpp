@@ -165,21 +165,12 @@ int main(int argc, char** argv) {
       "after 1); slow strategies stop after about 5 s. The program reads with %s.\n",
       width, height, targets.size(), passes, perSamplePasses, programMethod.c_str());
 
-  struct Scenario {
-    const char* title;
-    Colorref colour;
-  };
-  const Scenario scenarios[] = {
-      {"Passes that find nothing (a colour no pixel has): the cost of a usual tick", kAbsent},
-      {"Passes that click every target: after each click the rest is read again", kTarget},
-  };
-  const TRect areas[] = {{0, 0, 1920, 1080}, {0, 0, 3840, 2160}};
   bool allSame = true;
-  for (const Scenario& scenario : scenarios) {
+  for (const BenchScenario& scenario : kBenchScenarios) {
     std::printf("\n%s\n", scenario.title);
     std::printf("%-10s %-22s %-34s %6s %10s %10s %7s\n", "area", "strategy", "reads with", "passes",
                 "ms/pass", "speed-up", "clicks");
-    for (const TRect& area : areas) {
+    for (const TRect& area : kBenchAreas) {
       const std::vector<ScreenPoint> expected =
           scenario.colour == kTarget ? GridPointsOn(area, targets) : std::vector<ScreenPoint>{};
       double perSampleMs = 0;

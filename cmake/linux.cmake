@@ -6,12 +6,31 @@ if(NOT X11_XTest_FOUND OR NOT X11_Xext_FOUND OR NOT X11_Xrender_FOUND)
   message(FATAL_ERROR "libxtst-dev, libxext-dev and libxrender-dev are needed")
 endif()
 
-add_library(platform_x11 STATIC
+# The screen-space mapping on its own: pure code, unit-tested.
+add_library(screen_layout STATIC platform/screen_layout.cpp)
+target_link_libraries(screen_layout PUBLIC desktop_seam)
+
+# X11 in layers. At the bottom, all the Wayland backends need of X: what it
+# knows of the pointer and the windows under it (XWayland's knowledge), on
+# a plain Xlib connection, and what happens when such a connection breaks.
+add_library(x11_pointer STATIC
   platform/x11/connection_lost.cpp
-  platform/x11/x11_desktop.cpp
+  platform/x11/error_trap.cpp
+  platform/x11/pointer_queries.cpp
   platform/x11/xwayland_pointer.cpp)
-target_link_libraries(platform_x11 PUBLIC desktop_seam screen_layout
-  PRIVATE X11::X11 X11::Xtst X11::Xext X11::Xrender)
+target_link_libraries(x11_pointer PUBLIC desktop_seam screen_layout PRIVATE X11::X11)
+# Pixels of X visuals to COLORREF: pure code, unit-tested without a server.
+add_library(x11_pixel_format STATIC platform/x11/pixel_format.cpp)
+target_link_libraries(x11_pixel_format PUBLIC desktop_seam)
+# The X11 desktop on top: its connection, the screen reader and its SHM
+# images, XTest for the pointer.
+add_library(platform_x11 STATIC
+  platform/x11/shm_image.cpp
+  platform/x11/x11_connection.cpp
+  platform/x11/screen_reader.cpp
+  platform/x11/x11_desktop.cpp)
+target_link_libraries(platform_x11 PUBLIC desktop_seam x11_pointer
+  PRIVATE x11_pixel_format X11::X11 X11::Xtst X11::Xext X11::Xrender)
 
 # The wlroots backend: wayland-client and the protocols it speaks, turned
 # into C by wayland-scanner. Debian packages the wlr protocol files only
@@ -49,10 +68,6 @@ add_library(wayland_protocols STATIC ${_protocol_sources})
 target_include_directories(wayland_protocols PUBLIC ${_protocol_dir})
 target_link_libraries(wayland_protocols PUBLIC PkgConfig::WAYLAND_CLIENT)
 
-# The screen-space mapping on its own: pure code, unit-tested.
-add_library(screen_layout STATIC platform/screen_layout.cpp)
-target_link_libraries(screen_layout PUBLIC desktop_seam)
-
 # Where an output's pixels lie in its copies: pure code, unit-tested.
 add_library(output_geometry STATIC platform/wlroots/output_geometry.cpp)
 target_include_directories(output_geometry PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
@@ -65,7 +80,7 @@ add_library(platform_wlroots STATIC
   platform/wlroots/virtual_pointer.cpp
   platform/wlroots/wlroots_desktop.cpp)
 target_link_libraries(platform_wlroots PUBLIC desktop_seam screen_layout
-  PRIVATE platform_x11 wayland_protocols output_geometry)
+  PRIVATE x11_pointer wayland_protocols output_geometry)
 
 # The desktop portal backend (GNOME, KDE Plasma): D-Bus through Qt, the
 # screen through libpipewire.
@@ -76,7 +91,7 @@ add_library(platform_portal STATIC
   platform/portal/portal_session.cpp
   platform/portal/portal_desktop.cpp)
 target_link_libraries(platform_portal PUBLIC desktop_seam screen_layout Qt6::DBus
-  PRIVATE platform_x11 PkgConfig::PIPEWIRE)
+  PRIVATE x11_pointer PkgConfig::PIPEWIRE)
 
 # The one place that picks the backend at start.
 add_library(platform_select STATIC platform/select_desktop.cpp)

@@ -11,8 +11,11 @@ endif()
 
 set(_win32_definitions UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN WINVER=0x0601 _WIN32_WINNT=0x0601)
 
-add_library(platform_win32 STATIC platform/win32/win32_desktop.cpp)
-target_link_libraries(platform_win32 PUBLIC desktop_seam)
+add_library(platform_win32 STATIC
+  platform/win32/win32_desktop.cpp
+  platform/win32/screen_reader.cpp
+  platform/win32/window_at_point.cpp)
+target_link_libraries(platform_win32 PUBLIC desktop_seam user32 gdi32 advapi32 dwmapi)
 target_compile_definitions(platform_win32 PUBLIC ${_win32_definitions})
 
 add_library(ui_win32 STATIC
@@ -37,8 +40,14 @@ set_property(SOURCE res/colorclicker.rc APPEND PROPERTY OBJECT_DEPENDS
 add_executable(click_target WIN32 tests/win32/click_target.cpp)
 target_compile_definitions(click_target PRIVATE ${_win32_definitions})
 target_link_libraries(click_target PRIVATE user32 gdi32 shell32)
+# Logs every press on the desktop through a low-level mouse hook; may clip
+# the cursor as a game does.
+add_executable(mouse_watch WIN32 tests/win32/mouse_watch.cpp)
+target_compile_definitions(mouse_watch PRIVATE ${_win32_definitions})
+target_link_libraries(mouse_watch PRIVATE user32 shell32)
 
-# Bulk screen reads against GetPixel, run on the Wine test's desktop.
+# The backend's screen reads against GDI's GetPixel, and reads coming back
+# after the device context broke; run on the Wine test's desktop.
 add_executable(screen_read_check tests/win32/screen_read_check.cpp)
 target_link_libraries(screen_read_check PRIVATE platform_win32 user32 gdi32)
 
@@ -46,11 +55,16 @@ target_link_libraries(screen_read_check PRIVATE platform_win32 user32 gdi32)
 add_executable(window_check tests/win32/window_check.cpp)
 target_link_libraries(window_check PRIVATE ui_win32)
 
+# The scan pass benchmark: run by bench/run under Wine, or as it is on a
+# real machine. Not in the zip.
+add_executable(win32_scan_bench bench/win32_scan_bench.cpp bench/painted_desktop.cpp)
+target_link_libraries(win32_scan_bench PRIVATE platform_win32 tracking)
+
 if(MSVC)
   # UTF-8 sources (the Russian captions), the static runtime, and the
   # manifest from the .rc rather than one made by the linker.
   foreach(_target desktop_seam tracking ui_form platform_win32 ui_win32 colorclicker click_target
-                  screen_read_check window_check)
+                  mouse_watch screen_read_check window_check win32_scan_bench)
     target_compile_options(${_target} PRIVATE /utf-8)
     set_property(TARGET ${_target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
   endforeach()
@@ -58,7 +72,8 @@ if(MSVC)
 else()
   # No DLL beyond the system's: the C++ runtime, libgcc and winpthread go
   # into the .exe.
-  foreach(_target colorclicker click_target screen_read_check window_check)
+  foreach(_target colorclicker click_target mouse_watch screen_read_check window_check
+                  win32_scan_bench)
     target_link_options(${_target} PRIVATE -static -static-libgcc -static-libstdc++)
   endforeach()
 endif()

@@ -67,6 +67,11 @@ class ScreenContext {
   // outside the 32-bit range. What a scan pass reads in one go; backends
   // override it with as few screen reads as they can.
   virtual void ReadGrid(const SampleGrid& grid, Colorref* out);
+  // Before every scan pass. A context whose reads failed since the last
+  // pass may take a fresh handle on the screen here, once, so that reading
+  // comes back by itself when the screen does (Windows: after the lock
+  // screen, a UAC prompt or a display change).
+  virtual void StartPass() {}
 };
 
 // A screen read in bulk: regions are read as grids, and grids a bulk read
@@ -131,6 +136,12 @@ class Desktop {
   // Whether the topmost window at (x, y), frame included, is this
   // program's own.
   virtual bool IsOwnWindowAt(std::int32_t x, std::int32_t y) = 0;
+  // Whether the system would drop a synthetic click at (x, y) without a
+  // word (Windows: the window there runs at a higher integrity level).
+  virtual bool DropsInputAt(std::int32_t x, std::int32_t y) {
+    (void)x, (void)y;
+    return false;
+  }
 
   // The user starts tracking. A desktop that reads and clicks only with
   // the user's consent, and has none (refused, or ended since), asks for

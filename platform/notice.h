@@ -29,6 +29,10 @@ enum class Reason {
   ScreenStreamBroken,  // PipeWire ended the pictures
   PortalGone,          // detail: the bus name of the portal or backend that went away
 
+  // While tracking: the colour showed in a window that runs with more
+  // rights (as administrator), where the system drops our clicks.
+  ElevatedTarget,
+
   // The end: the program cannot go on.
   DisplayLost,
   CompositorLost,

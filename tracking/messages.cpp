@@ -68,6 +68,13 @@ std::string MessageFor(const Notice& n) {
     case Reason::ScreenStreamBroken:
       return std::string("Поток экрана от рабочего стола (PipeWire) прервался.") + kAskAgain;
 
+    case Reason::ElevatedTarget:
+      return "Цвет найден в окне программы, запущенной от имени администратора. Windows не "
+             "пропускает в такие окна нажатия программ с меньшими правами, поэтому colorclicker "
+             "там не нажимает. Чтобы нажимать и там, закройте colorclicker и запустите его от "
+             "имени администратора (правой кнопкой по colorclicker.exe: «Запуск от имени "
+             "администратора»).";
+
     case Reason::DisplayLost: return "соединение с X-дисплеем потеряно, программа завершается.";
     case Reason::CompositorLost:
       return "композитор Wayland закрыл соединение (сеанс завершён?). Программа не может читать "

@@ -42,6 +42,7 @@ PassReport Tracker::ScanPass() {
   ScreenContext* const screen = ScreenDC.get();
   const Colorref target = controls_.TargetColor.GetColor();
   if (!screen || target == CLR_INVALID) return report;
+  screen->StartPass();
 
   const std::int64_t limit =
       static_cast<std::int64_t>(std::min<std::size_t>(scanChunkLimit_, std::size_t{1} << 40));
@@ -139,6 +140,7 @@ PassReport Tracker::ScanPass() {
         run = firstRun + chunkRuns;
     }
   }
+  TellWhatWasDropped();
   return report;
 }
 
@@ -151,9 +153,11 @@ void Tracker::Read(const SampleGrid& grid, std::vector<Colorref>& buffer) {
 
 PassReport Tracker::ScanPassPerSample() {
   PassReport report;
+  if (ScreenDC) ScreenDC->StartPass();
   ForEachPoint(TrackingArea, [&](std::int32_t x, std::int32_t y) {
     if (RunMatches(x, y)) ++(ClickAt(x, y) ? report.clicks : report.skipped);
   });
+  TellWhatWasDropped();
   return report;
 }
 
@@ -169,11 +173,16 @@ bool Tracker::RunMatches(std::int32_t x, std::int32_t y) {
 
 // Never on this program's own window, which shows the target colour
 // itself; not while the user holds a button (a synthetic press would drop
-// what they drag, or end a capture in progress); and not where the screen
-// has gone since the read: asked right before the press, with the layout
-// held until the click is done.
+// what they drag, or end a capture in progress); not where the system
+// would drop it unseen; and not where the screen has gone or the cursor
+// did not go: asked right before the press, with the layout held until
+// the click is done.
 bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
   if (desktop_.IsOwnWindowAt(x, y) || desktop_.AnyMouseButtonDown()) return false;
+  if (desktop_.DropsInputAt(x, y)) {
+    inputDropped_ = true;
+    return false;
+  }
   struct LayoutHold {
     Desktop& desktop;
     explicit LayoutHold(Desktop& d) : desktop(d) { desktop.HoldScreenLayout(true); }
@@ -185,4 +194,12 @@ bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
   Clicker.Wait(0);
   Clicker.Release(1);
   return true;
+}
+
+// After the pass, not inside it: a message box's own message loop runs the
+// timer, and a pass must not start within another.
+void Tracker::TellWhatWasDropped() {
+  if (!inputDropped_ || toldOfDroppedInput_) return;
+  toldOfDroppedInput_ = true;
+  if (tellUser_) tellUser_({Reason::ElevatedTarget, {}, {}});
 }

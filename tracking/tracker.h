@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/desktop.h"
@@ -51,6 +52,9 @@ class Tracker {
   // Most samples ScanPass asks the screen for at once; a larger area is read
   // in pieces. At least one run.
   void SetScanChunkLimit(std::size_t samples);
+  // Where the passes tell the user what they could not do; told nothing
+  // until given.
+  void TellUserWith(TellUser tellUser) { tellUser_ = std::move(tellUser); }
 
   TRect TrackingArea;
   // Taken at every start of tracking; null until then.
@@ -63,9 +67,16 @@ class Tracker {
   // False when the point was skipped and nothing was sent.
   bool ClickAt(std::int32_t x, std::int32_t y);
   void Read(const SampleGrid& grid, std::vector<Colorref>& buffer);
+  // Once a pass is over: what it could not do, told once per start of
+  // tracking.
+  void TellWhatWasDropped();
 
   Desktop& desktop_;
   TrackingControls controls_;
+  TellUser tellUser_;
+  // A point skipped because the system would drop the click there; whether
+  // the user was told since tracking last started.
+  bool inputDropped_ = false, toldOfDroppedInput_ = false;
   // Samples of the latest bulk reads; they grow with the area and never
   // shrink, so passes over the same area allocate nothing.
   std::vector<Colorref> scanFirsts_, scanSamples_;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "tracking/exceptions.h"
 #include "tracking/tracker.h"
@@ -34,6 +35,8 @@ class FormHandlers {
   static bool Wired(ControlId control, FormEvent event);
 
   Tracker& tracking() { return *tracker_; }
+  // Where tracking tells the user what it could not do.
+  void TellUserWith(TellUser tellUser) { tracker_->TellUserWith(std::move(tellUser)); }
   // Writes a line to `log` after every scan pass, for the tests to see
   // that passes run: "colorclicker: pass N: C clicked, S skipped".
   void LogPassesTo(std::FILE* log) { passLog_ = log; }

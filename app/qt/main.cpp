@@ -71,8 +71,11 @@ int main(int, char** argv) {
         Form1 = &form;
         if (std::getenv("COLORCLICKER_LOG_PASSES")) form.LogPassesTo(stderr);
         form.show();
-        desktop.Start(
-            [&app, &form](const Notice& notice) { app->Tell(MessageFor(notice), &form); });
+        const TellUser tellUser = [&app, &form](const Notice& notice) {
+          app->Tell(MessageFor(notice), &form);
+        };
+        form.TellUserWith(tellUser);
+        desktop.Start(tellUser);
         if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>())
           inEventLoop.window = x11->connection();
         inEventLoop.desktop = &desktop;

@@ -19,7 +19,9 @@ void TApplication::CreateForm(TForm1*& form) {
   form = mainForm_.get();
   if (std::getenv("COLORCLICKER_LOG_PASSES")) form->LogPassesTo(stderr);
   form->Show();
-  desktop_.Start([this](const Notice& notice) { Tell(MessageFor(notice)); });
+  const TellUser tellUser = [this](const Notice& notice) { Tell(MessageFor(notice)); };
+  form->TellUserWith(tellUser);
+  desktop_.Start(tellUser);
 }
 
 // IsDialogMessage gives the plain window a dialog's keyboard navigation:

@@ -1,6 +1,8 @@
 #pragma once
 // The desktop as user32, gdi32 and kernel32 show it. With the manifest's
 // per-monitor DPI awareness every coordinate here is a physical pixel.
+// Screen reads are in screen_reader, questions about the window at a
+// point in window_at_point; the cursor and the buttons are here.
 #include "platform/desktop.h"
 
 class Win32Desktop : public Desktop {
@@ -13,4 +15,5 @@ class Win32Desktop : public Desktop {
   bool CursorIsAt(std::int32_t x, std::int32_t y) override;
   bool AnyMouseButtonDown() override;
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override;
+  bool DropsInputAt(std::int32_t x, std::int32_t y) override;
 };

@@ -23,4 +23,7 @@ void WatchConnection(Display* display, std::function<void()> onLost) {
   Watched()[display] = std::move(onLost);
 }
 
-void ForgetConnection(Display* display) { Watched().erase(display); }
+void CloseConnection(Display* display) {
+  Watched().erase(display);
+  XCloseDisplay(display);
+}

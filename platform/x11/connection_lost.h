@@ -9,4 +9,5 @@ struct _XDisplay;
 // onLost runs (and must end the process) when `display`'s connection
 // breaks. Connections not watched keep Xlib's own ending.
 void WatchConnection(_XDisplay* display, std::function<void()> onLost);
-void ForgetConnection(_XDisplay* display);
+// Closes a connection of ours, which is no longer watched from then on.
+void CloseConnection(_XDisplay* display);

@@ -7,20 +7,15 @@
 
 #include "platform/desktop.h"
 #include "platform/desktop_choice.h"
+#include "platform/x11/pointer_queries.h"
+#include "platform/x11/read_options.h"
 
-// How bulk reads may fetch pixels. Both on unless a test or a benchmark
-// wants to see a fallback; each is also dropped when the server lacks it.
-struct X11ReadOptions {
-  // MIT-SHM: the server writes the pixels straight into a segment we keep.
-  // Falls back to XGetImage on a remote display, where it cannot attach.
-  bool sharedMemory = true;
-  // XRender: the server first picks out only the sampled pixels.
-  bool render = true;
-};
+struct X11Connection;
 
 class X11Desktop : public Desktop {
  public:
-  // Null when the display cannot be opened; displayName null means $DISPLAY.
+  // Null when the display cannot be opened or lacks XTest; displayName
+  // null means $DISPLAY.
   static std::unique_ptr<X11Desktop> Open(const char* displayName = nullptr,
                                           X11ReadOptions options = {});
   // The program's route: $DISPLAY, every read method; onLost runs when the
@@ -46,9 +41,8 @@ class X11Desktop : public Desktop {
   X11ReadOptions ReadMethod() const;
   std::string ReadMethodName() const;
 
-  struct Connection;
-
  private:
-  explicit X11Desktop(std::shared_ptr<Connection> connection);
-  std::shared_ptr<Connection> connection_;
+  explicit X11Desktop(std::shared_ptr<X11Connection> connection);
+  std::shared_ptr<X11Connection> connection_;
+  X11PointerQueries pointer_;
 };

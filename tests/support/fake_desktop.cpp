@@ -21,6 +21,7 @@ class FakeScreenContext : public ScreenContext {
     desktop_.gridReads.push_back(grid);
     ScreenContext::ReadGrid(grid, out);
   }
+  void StartPass() override { ++desktop_.passesStarted; }
 
  private:
   FakeDesktop& desktop_;

@@ -46,6 +46,9 @@ class FakeDesktop : public Desktop {
   bool CursorIsAt(std::int32_t x, std::int32_t y) override { return monitor.Contains(x, y); }
   bool AnyMouseButtonDown() override { return userHoldsButton; }
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return ownWindow.Contains(x, y); }
+  bool DropsInputAt(std::int32_t x, std::int32_t y) override {
+    return elevatedWindow.Contains(x, y);
+  }
 
   std::vector<DesktopEvent> events;
   // Every pixel read, also those made on behalf of a bulk read.
@@ -56,6 +59,7 @@ class FakeDesktop : public Desktop {
   int cursorReads = 0;
   int liveContexts = 0;
   int contextsTaken = 0;
+  int passesStarted = 0;  // StartPass on any context
   bool screenUnavailable = false;
   // What the desktop says right before a click. The monitor starts as the
   // whole framebuffer; a smaller one plays a screen that shrank after the
@@ -63,6 +67,8 @@ class FakeDesktop : public Desktop {
   FakeRect monitor;
   bool userHoldsButton = false;
   FakeRect ownWindow;
+  // A window of a program run as administrator: clicks there are dropped.
+  FakeRect elevatedWindow;
   // Runs after each left-button release, e.g. to make a target vanish.
   std::function<void(FakeDesktop&, ScreenPoint)> onLeftClick;
 

@@ -162,7 +162,9 @@ TEST(PortalSteps, EveryEndSaysWhyAndClosesWhatIsOpen) {
     ASSERT_EQ(end.kind, Kind::Ended);
     EXPECT_EQ(end.why.reason, c.why);
     EXPECT_EQ(end.close.empty(), !c.closes);
-    if (c.closes) EXPECT_EQ(end.close, "/org/freedesktop/portal/desktop/session/1_42/s1");
+    if (c.closes) {
+      EXPECT_EQ(end.close, "/org/freedesktop/portal/desktop/session/1_42/s1");
+    }
     EXPECT_FALSE(p.steps.Running() || p.steps.Asking());
     // The next start asks again.
     EXPECT_EQ(p.steps.Ask().method, Method::CreateSession);

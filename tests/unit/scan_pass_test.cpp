@@ -133,6 +133,32 @@ TEST_P(ScanPassTest, NoClickWhileAButtonIsHeldOffTheScreenOrOnTheOwnWindow) {
   EXPECT_EQ(buttonEvents, 2 * static_cast<long>(expected.size()));  // no press at a skipped point
 }
 
+TEST_P(ScanPassTest, NoClickWhereTheSystemDropsItAndTheUserIsToldOncePerStart) {
+  std::vector<Reason> told;
+  form.tracker.TellUserWith([&](const Notice& n) { told.push_back(n.reason); });
+  screen.Fill(0, 0, 1200, 700, kTarget);
+  screen.elevatedWindow = {180, 0, 150, 100};  // over the columns 200 and 300
+  Track({0, 0, 700, 10});                      // rows 3 and 6, columns 100..600
+  Pass();
+  const std::vector<ScreenPoint> expected = {{100, 3}, {400, 3}, {500, 3}, {600, 3},
+                                             {100, 6}, {400, 6}, {500, 6}, {600, 6}};
+  EXPECT_EQ(screen.Clicks(), expected);
+  for (const DesktopEvent& e : screen.events)
+    EXPECT_FALSE(screen.elevatedWindow.Contains(e.x, e.y));  // not even a cursor move
+  EXPECT_EQ(told, std::vector<Reason>{Reason::ElevatedTarget});
+  Pass();
+  EXPECT_EQ(told.size(), 1u);
+
+  form.Edit1.text = form.Edit2.text = "0", form.Edit3.text = "700", form.Edit4.text = "10";
+  form.tracker.StartTracking();
+  Pass();
+  EXPECT_EQ(told.size(), 2u);
+  screen.elevatedWindow = {};
+  form.tracker.StartTracking();
+  Pass();
+  EXPECT_EQ(told.size(), 2u);
+}
+
 TEST_P(ScanPassTest, FailedReadsNeverMatch) {
   // A failed colour capture leaves CLR_INVALID as the target, and reads off
   // the screen or without a handle fail: none of that may click.

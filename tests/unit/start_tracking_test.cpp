@@ -120,6 +120,7 @@ TEST_F(StartTrackingTest, ATypicalRunClicksTheTargetOnEveryTick) {
   EXPECT_TRUE(screen.Clicks().empty());
   form.FireTimer();
   form.FireTimer();
+  EXPECT_EQ(screen.passesStarted, 2);  // a handle whose reads failed is renewed then
   const auto clicks = screen.Clicks();
   ASSERT_EQ(clicks.size(), 40u);  // columns 350 and 450, ten rows, two ticks
   for (const auto& p : clicks) {

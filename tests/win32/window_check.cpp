@@ -209,6 +209,18 @@ int main() {
   Check(handled && ::GetFocus() == control(ControlId::Button3),
         "the message loop's Tab moves from Button2 to Button3");
 
+  // --- what the scan asks of the window at a point ---------------------------
+  // The main window is disabled while an error box is up, and still ours;
+  // our own process is never above us.
+  const int middleX = (frame.left + frame.right) / 2, middleY = (frame.top + frame.bottom) / 2;
+  Check(
+      desktop.IsOwnWindowAt(middleX, middleY) && !desktop.IsOwnWindowAt(frame.right + 50, middleY),
+      "the window is ours; beside it is not");
+  ::EnableWindow(hwnd, FALSE);
+  Check(desktop.IsOwnWindowAt(middleX, middleY), "a disabled window is ours too");
+  ::EnableWindow(hwnd, TRUE);
+  Check(!desktop.DropsInputAt(middleX, middleY), "input to our own window is not dropped");
+
   // --- the buttons' messages reach the handlers --------------------------
   MoveCursor(123, 45);
   ::SendMessageW(control(ControlId::Button1), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));

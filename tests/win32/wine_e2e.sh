@@ -1,101 +1,163 @@
 #!/usr/bin/env bash
-# End to end under Wine on a private Xvfb: capture both corners and the
-# colour with press-drag-release on the real window, set 500 ms, start, and
-# check that the clicks land on exactly the expected grid points of a target
-# of that colour and nowhere else.
-#   wine_e2e.sh BUILD_DIR [COLORCLICKER_EXE]
-# BUILD_DIR holds click_target.exe, screen_read_check.exe and, unless
-# another one is given (the one from the zip), colorclicker.exe.
+# End to end under Wine: capture both corners and the colour with
+# press-drag-release on the real window, set 500 ms, start, and check that
+# the clicks land on exactly the expected grid points of a target of that
+# colour and nowhere else, as a low-level mouse hook logs every press on
+# the desktop (mouse_watch.exe). By scenario:
+#   story           one 1280x800 monitor: bulk reads, an error shown, the
+#                   keyboard, then the clicks, and closing the window
+#   two-monitors    the primary on the right, the other left of it at
+#                   negative x and of another height: the story there,
+#                   with the program's own window inside the area
+#   scale-150       LogPixels 144: the window laid out at 150 %, clicks in
+#                   physical pixels
+#   depth-16        a 16-bit screen: the captured colour is what the scan sees
+#   clipped-cursor  then a program clips the cursor to a rectangle that
+#                   leaves the target's right column out: no click there,
+#                   none at the clip's edge, the left column still clicked
+#   wine_e2e.sh BUILD_DIR [SCENARIO] [COLORCLICKER_EXE]
+# BUILD_DIR holds click_target.exe, mouse_watch.exe, screen_read_check.exe
+# and, unless another one is given (the one from the zip), colorclicker.exe.
 set -euo pipefail
 
-build=$(cd "${1:?usage: wine_e2e.sh BUILD_DIR [COLORCLICKER_EXE]}" && pwd)
-exe=$(realpath "${2:-$build/colorclicker.exe}")
-target_exe=$build/click_target.exe
+build=$(cd "${1:?usage: wine_e2e.sh BUILD_DIR [SCENARIO] [COLORCLICKER_EXE]}" && pwd)
+scenario=${2:-story}
+exe=$(realpath "${3:-$build/colorclicker.exe}")
+target_exe=$build/click_target.exe watch_exe=$build/mouse_watch.exe
 read_check_exe=$build/screen_read_check.exe
-for f in "$exe" "$target_exe" "$read_check_exe"; do [[ -f $f ]] || { echo "missing $f" >&2; exit 1; }; done
-. "$(dirname "$0")/wine_env.sh"
+for f in "$exe" "$target_exe" "$watch_exe" "$read_check_exe"; do
+  [[ -f $f ]] || { echo "missing $f" >&2; exit 1; }
+done
 
-# --- the scene ---------------------------------------------------------------
-# The tracking area is [400, 1100) x [250, 520). A backdrop fills it so that a
-# click anywhere off the targets is logged too; target A has the colour that
-# gets captured, target B is one unit of blue away from it.
-area_left=400 area_top=250 area_right=1100 area_bottom=520
-a_left=500 a_top=300 b_left=700 b_top=400 target_w=200 target_h=30
+# --- the scene, in Windows screen coordinates --------------------------------
+# Target A has the colour that gets captured, B is one unit of blue away
+# from it (at 16 bits, one step of green: 16-bit pixels lose the low bits).
+area=(400 250 1100 520) goal=(500 300 200 30) near=(700 400 200 30)
 color=2080C0 near_color=2080C1
+xoffset=0 dpi=96 window_at=
+case $scenario in
+  story | depth-16 | clipped-cursor) ;;
+  two-monitors)
+    # Wine puts the primary at (0, 0): the left head is x -1024..-1, 768
+    # high, and X's x is Windows' + 1024.
+    WINE_HEADS="1024x768 1280x1024" xoffset=1024
+    WINE_REGISTRY='[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"UseXRandR"="N"
+"PrimaryMonitor"="1"'
+    area=(-900 100 -250 700) goal=(-850 200 200 30) near=(-850 300 200 30)
+    window_at=(-724 400) ;;  # the client area, Edit5 inside the area
+  scale-150)
+    dpi=144
+    WINE_REGISTRY='[HKEY_CURRENT_USER\Control Panel\Desktop]
+"LogPixels"=dword:00000090
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts]
+"LogPixels"=dword:00000090'
+    # Below the window, which is half as large again.
+    area=(400 350 1100 620) goal=(500 400 200 30) near=(700 500 200 30) ;;
+  *) echo "unknown scenario $scenario" >&2; exit 2 ;;
+esac
+if [[ $scenario == depth-16 ]]; then WINE_DEPTH=16 near_color=2084C0; fi
+. "$(dirname "$0")/wine_env.sh"
+fail() { echo "FAIL ($scenario): $*" >&2; exit 1; }
+to_x() { echo $(($1 + xoffset)) "$2"; }  # Windows x y -> X x y
 
 start_target() {  # log x y rrggbb [w h]
   : >"$work/$1.log"
   start_bg "$wine" "$target_exe" "$2" "$3" "$4" "$(winpath "$work/$1.log")" "${@:5}" >/dev/null 2>&1
 }
-start_target backdrop "$area_left" "$area_top" 404040 $((area_right - area_left)) $((area_bottom - area_top))
-wait_for 30 xdotool search --name '^click_target$' >/dev/null || fail "backdrop did not show"
-start_target a "$a_left" "$a_top" "$color"
-start_target b "$b_left" "$b_top" "$near_color"
-wait_for 30 bash -c '[[ $(xdotool search --name "^click_target\$" | wc -l) -ge 3 ]]' || fail "targets did not show"
+start_watch() {  # log [--clip l t r b]
+  start_bg "$wine" "$watch_exe" "$(winpath "$work/$1.log")" "${@:2}" >/dev/null 2>&1
+  wait_for 30 grep -qs ready "$work/$1.log" || fail "mouse_watch $1 did not start"
+}
+start_watch presses
+if [[ $scenario == story ]]; then
+  # A backdrop fills the area, so that a click anywhere off the targets
+  # is logged by a window too.
+  start_target backdrop "${area[0]}" "${area[1]}" 404040 $((area[2] - area[0])) $((area[3] - area[1]))
+  wait_for 30 xdotool search --name '^click_target$' >/dev/null || fail "backdrop did not show"
+fi
+if [[ $scenario == clipped-cursor ]]; then
+  # The clip's edge (x 580) in a gap between two halves of target A: under
+  # Wine the process whose window is under a cursor move reports it again,
+  # late (see below), and none is there to report the edge.
+  start_target a "${goal[0]}" "${goal[1]}" "$color" 60 "${goal[3]}"
+  start_target a2 $((goal[0] + 100)) "${goal[1]}" "$color" 60 "${goal[3]}"
+else
+  start_target a "${goal[0]}" "${goal[1]}" "$color" "${goal[2]}" "${goal[3]}"
+fi
+start_target b "${near[0]}" "${near[1]}" "$near_color" "${near[2]}" "${near[3]}"
+targets=$([[ $scenario == story || $scenario == clipped-cursor ]] && echo 3 || echo 2)
+wait_for 30 bash -c "[[ \$(xdotool search --name '^click_target\$' | wc -l) -ge $targets ]]" ||
+  fail "targets did not show"
 
-start_bg "$wine" "$exe" >/dev/null 2>&1
+start_bg env COLORCLICKER_LOG_PASSES=1 "$wine" "$exe" >/dev/null 2>"$work/app.err"
 app_pid=$LAST_PID
 wait_for 60 xdotool search --onlyvisible --name '^Form1$' >/dev/null || fail "Form1 did not show"
 form=$(xdotool search --onlyvisible --name '^Form1$' | head -n1)
+[[ -z $window_at ]] || xdotool windowmove --sync "$form" $(to_x "${window_at[@]}")
 sleep 1
 # The X window is the client area; controls sit at their layout positions
-# (96 dpi under Wine).
+# at the window's DPI.
 eval "$(xdotool getwindowgeometry --shell "$form")"
 client_x=$X client_y=$Y
+((WIDTH == 356 * dpi / 96 && HEIGHT == 188 * dpi / 96)) ||
+  fail "the client area is ${WIDTH}x$HEIGHT at $dpi dpi"
 for control in Button1 Button2 Button3 Button4 Edit1 Edit6; do
-  declare "${control,}=$(control_at "$control" "$client_x" "$client_y")"
+  declare "${control,}=$(control_at "$control" "$client_x" "$client_y" "$dpi")"
 done
-# A point inside Edit5 right of its text, where its background shows.
-edit5_probe="$((client_x + 247 + 95)) $((client_y + 58 + 10))"
 
-screen_color() {  # x y -> RRGGBB of that screen pixel
-  import -window root -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-Fa-f]\{6\}' | head -n1 | tr -d '#'
-}
-edit5_shows() { [[ $(screen_color $edit5_probe) == "$1" ]]; }
-expect_edit5() {  # rrggbb what-was-done
-  wait_for 5 edit5_shows "$1" ||
-    fail "after $2 Edit5 shows $(screen_color $edit5_probe) instead of $1"
-}
+if [[ $scenario == story ]]; then
+  # A point inside Edit5 right of its text, where its background shows.
+  edit5_probe="$((client_x + 247 + 95)) $((client_y + 58 + 10))"
+  screen_color() {  # x y -> RRGGBB of that screen pixel
+    import -window root -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-Fa-f]\{6\}' | head -n1 | tr -d '#'
+  }
+  edit5_shows() { [[ $(screen_color $edit5_probe) == "$1" ]]; }
+  expect_edit5() {  # rrggbb what-was-done
+    wait_for 5 edit5_shows "$1" ||
+      fail "after $2 Edit5 shows $(screen_color $edit5_probe) instead of $1"
+  }
 
-# --- bulk screen reads --------------------------------------------------------
-# With the scene and the window on the screen, the scan pass's bulk reads
-# must agree with GetPixel everywhere.
-if ! "$wine" "$read_check_exe" >"$work/read_check.log" 2>&1; then
-  cat "$work/read_check.log" >&2
-  fail "bulk screen reads differ from GetPixel"
+  # --- bulk screen reads ------------------------------------------------------
+  # With the scene and the window on the screen, the scan pass's reads must
+  # agree with GDI's GetPixel everywhere, and come back after failing.
+  if ! "$wine" "$read_check_exe" >"$work/read_check.log" 2>&1; then
+    cat "$work/read_check.log" >&2
+    fail "screen reads differ from GetPixel or do not come back"
+  fi
+
+  # --- an error from a handler ------------------------------------------------
+  # Start with no corners captured: the corner text "Y" is no number. The error
+  # shows in a message box and the program goes on once it is dismissed.
+  xdotool mousemove $button4 sleep 0.2 click 1
+  wait_for 10 xdotool search --onlyvisible --name '^colorclicker$' >/dev/null || fail "no error box for Button4 without corners"
+  box=$(xdotool search --onlyvisible --name '^colorclicker$' | head -n1)
+  xdotool windowfocus "$box" sleep 0.2 key Return
+  wait_for 10 bash -c '! xdotool search --onlyvisible --name "^colorclicker\$" >/dev/null' || fail "the error box stayed"
+  kill -0 "$app_pid" 2>/dev/null || fail "colorclicker ended after the error"
+
+  # --- keyboard: Tab order and a key released on Button3 ---------------------
+  # Tab from Button2 and Shift+Tab from Edit1 both land on Button3, where the
+  # key's release captures the colour under the cursor. Without a window
+  # manager X keyboard focus follows the pointer, so it is pinned to the form.
+  xdotool mousemove $button2 sleep 0.2 click 1 sleep 0.3 windowfocus "$form" \
+    mousemove $((near[0] + 50)) $((near[1] + 15)) sleep 0.3 key Tab
+  expect_edit5 "$near_color" "Tab from Button2 with the cursor on target B"
+  xdotool mousemove $edit1 sleep 0.2 click 1 sleep 0.3 windowfocus "$form" \
+    mousemove $((area[0] + 10)) $((area[1] + 10)) sleep 0.3 key shift+Tab
+  expect_edit5 404040 "Shift+Tab from Edit1 with the cursor on the backdrop"
 fi
 
-# --- an error from a handler ------------------------------------------------
-# Start with no corners captured: the corner text "Y" is no number. The error
-# shows in a message box and the program goes on once it is dismissed.
-xdotool mousemove $button4 sleep 0.2 click 1
-wait_for 10 xdotool search --onlyvisible --name '^colorclicker$' >/dev/null || fail "no error box for Button4 without corners"
-box=$(xdotool search --onlyvisible --name '^colorclicker$' | head -n1)
-xdotool windowfocus "$box" sleep 0.2 key Return
-wait_for 10 bash -c '! xdotool search --onlyvisible --name "^colorclicker\$" >/dev/null' || fail "the error box stayed"
-kill -0 "$app_pid" 2>/dev/null || fail "colorclicker ended after the error"
-
-# --- keyboard: Tab order and a key released on Button3 ---------------------
-# Tab from Button2 and Shift+Tab from Edit1 both land on Button3, where the
-# key's release captures the colour under the cursor. Without a window
-# manager X keyboard focus follows the pointer, so it is pinned to the form.
-xdotool mousemove $button2 sleep 0.2 click 1 sleep 0.3 windowfocus "$form" \
-  mousemove $((b_left + 50)) $((b_top + 15)) sleep 0.3 key Tab
-expect_edit5 "$near_color" "Tab from Button2 with the cursor on target B"
-xdotool mousemove $edit1 sleep 0.2 click 1 sleep 0.3 windowfocus "$form" \
-  mousemove $((area_left + 10)) $((area_top + 10)) sleep 0.3 key shift+Tab
-expect_edit5 404040 "Shift+Tab from Edit1 with the cursor on the backdrop"
-
 # --- mouse: press on a button, drag elsewhere, release there ----------------
-press_drag_release() {  # "bx by" x y
+press_drag_release() {  # "bx by" x y (X coordinates)
   xdotool mousemove $1 sleep 0.3 mousedown 1 sleep 0.3 \
     mousemove "$(($2 - 20))" "$(($3 - 20))" sleep 0.2 mousemove "$2" "$3" sleep 0.3 mouseup 1
   sleep 0.5
 }
-press_drag_release "$button1" "$area_left" "$area_top"
-press_drag_release "$button2" "$area_right" "$area_bottom"
-press_drag_release "$button3" $((a_left + 110)) $((a_top + 15))
-expect_edit5 "$color" "the drag from Button3 to target A"
+press_drag_release "$button1" $(to_x "${area[0]}" "${area[1]}")
+press_drag_release "$button2" $(to_x "${area[2]}" "${area[3]}")
+press_drag_release "$button3" $(to_x $((goal[0] + 110)) $((goal[1] + 15)))
+[[ $scenario != story ]] || expect_edit5 "$color" "the drag from Button3 to target A"
 
 xdotool mousemove $edit6 sleep 0.2 click 1 sleep 0.3 windowfocus "$form" key ctrl+a sleep 0.2 type --delay 50 500
 sleep 0.3
@@ -103,45 +165,76 @@ xdotool mousemove $button4 sleep 0.2 click 1
 
 # --- what should be clicked ---------------------------------------------------
 expected=$work/expected
-grid_hits "$area_left" "$area_top" "$area_right" "$area_bottom" "$a_left" "$a_top" \
-  "$target_w" "$target_h" >"$expected"
+if [[ $scenario == clipped-cursor ]]; then
+  { grid_hits "${area[@]}" "${goal[0]}" "${goal[1]}" 60 "${goal[3]}" &&
+    grid_hits "${area[@]}" $((goal[0] + 100)) "${goal[1]}" 60 "${goal[3]}"; } | LC_ALL=C sort -u >"$expected"
+else
+  grid_hits "${area[@]}" "${goal[@]}" | LC_ALL=C sort -u >"$expected"
+fi
 points=$(wc -l <"$expected")
 ((points == 20)) || fail "the scene should give 20 grid points on target A, gives $points"
+if [[ -n $window_at ]]; then
+  own=$(grid_hits "${area[@]}" $((window_at[0] + 247)) $((window_at[1] + 58)) 106 21 | wc -l)
+  ((own > 0)) || fail "the scene should have grid points on Edit5"
+fi
+
+# The program's presses (injected) since line $1 of the hook's log.
+clicked() { tail -n +"${1:-1}" "$work/presses.log" | awk '$3 == 1 { print $1, $2 }' | LC_ALL=C sort -u; }
+missing() { clicked "${2:-1}" | LC_ALL=C comm -13 - "$1"; }
+stray() { clicked "${2:-1}" | LC_ALL=C comm -23 - "$1"; }
+all_clicked() { [[ -z $(missing "$@") ]]; }
+passes() { grep -c '^colorclicker: pass ' "$work/app.err"; }
+passes_at_least() { (($(passes) >= $1)); }
 
 # Under Wine a click sometimes lands on the previous grid point: another
 # process's late report of the earlier cursor move can win over the newer
 # one. So the test waits, bounded, until every expected point has had a
-# click; a click off the expected points fails it. At 500 ms that takes a
-# few seconds; the default minute would not make it.
-points_of() { cut -d' ' -f1,2 "$1" | sort -u; }
-missing() { points_of "$work/a.log" | comm -13 - "$expected.sorted"; }
-sort -u "$expected" >"$expected.sorted"
-all_clicked() { [[ -z $(missing) ]]; }
+# click, and two more passes; a click off the expected points fails it.
 status=0
-if ! wait_for 20 all_clicked; then
-  echo "FAIL: after $(wc -l <"$work/a.log") clicks on target A these points never had one:" >&2
-  missing >&2
+if ! wait_for 20 all_clicked "$expected"; then
+  echo "FAIL ($scenario): these points never had a click:" >&2
+  missing "$expected" >&2
   status=1
 fi
-# Closing the window, tracking or not, ends the program with exit code 0.
-xdotool windowfocus "$form" sleep 0.2 key alt+F4
-if wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null"; then
-  code=0
-  wait "$app_pid" || code=$?
-  ((code == 0)) || { echo "FAIL: colorclicker exited with $code" >&2; status=1; }
-else
-  echo "FAIL: colorclicker did not end on Alt+F4" >&2; status=1
+wait_for 10 passes_at_least $(($(passes) + 2)) || fail "no passes after the clicks"
+on_a=$(cut -d' ' -f1,2 "$work"/a*.log | LC_ALL=C sort -u | LC_ALL=C comm -23 - "$expected")
+if [[ -n $(stray "$expected") || -n $on_a ]]; then
+  echo "FAIL ($scenario): clicks off the grid points of target A:" >&2
+  { stray "$expected" && echo "$on_a"; } | head >&2
+  status=1
 fi
 
-stray=$(points_of "$work/a.log" | comm -23 - "$expected.sorted")
-if [[ -n $stray ]]; then
-  echo "FAIL: target A was clicked off the grid points:" >&2; echo "$stray" >&2; status=1
+if [[ $scenario == clipped-cursor ]]; then
+  # The clip keeps the cursor left of x 580, so of the columns 500 and 600
+  # only 500 may be clicked, once a pass that began after it is over.
+  start_watch clip --clip 0 0 580 800
+  wait_for 10 passes_at_least $(($(passes) + 1)) || fail "no passes after the clip"
+  from=$(($(wc -l <"$work/presses.log") + 1))
+  awk '$1 < 580' "$expected" >"$expected.clipped"
+  wait_for 20 all_clicked "$expected.clipped" "$from" ||
+    fail "inside the clip these points had no click: $(missing "$expected.clipped" "$from" | tr '\n' ' ')"
+  wait_for 10 passes_at_least $(($(passes) + 2)) || fail "no passes after the clip"
+  [[ -z $(stray "$expected.clipped" "$from") ]] ||
+    fail "clicks outside the clip or at its edge: $(stray "$expected.clipped" "$from" | head | tr '\n' ' ')"
+fi
+
+if [[ $scenario == story ]]; then
+  # Closing the window, tracking or not, ends the program with exit code 0.
+  xdotool windowfocus "$form" sleep 0.2 key alt+F4
+  if wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null"; then
+    code=0
+    wait "$app_pid" || code=$?
+    ((code == 0)) || { echo "FAIL: colorclicker exited with $code" >&2; status=1; }
+  else
+    echo "FAIL: colorclicker did not end on Alt+F4" >&2; status=1
+  fi
+  if [[ -s $work/backdrop.log ]]; then
+    echo "FAIL: clicks landed off the targets:" >&2; head "$work/backdrop.log" >&2; status=1
+  fi
 fi
 if [[ -s $work/b.log ]]; then
-  echo "FAIL: target B, one unit off the colour, got clicks:" >&2; head "$work/b.log" >&2; status=1
-fi
-if [[ -s $work/backdrop.log ]]; then
-  echo "FAIL: clicks landed off the targets:" >&2; head "$work/backdrop.log" >&2; status=1
+  echo "FAIL ($scenario): target B, one unit off the colour, got clicks:" >&2; head "$work/b.log" >&2; status=1
 fi
 ((status == 0)) || exit 1
-echo "wine e2e: $(wc -l <"$work/a.log") clicks on the $points expected points of target A, none elsewhere"
+echo "wine e2e ($scenario): $(clicked | wc -l) points clicked, the $points expected of target A, none elsewhere;" \
+  "$(tail -n1 "$work/app.err")"

@@ -1,6 +1,12 @@
 # Sourced by the Wine tests: a private X server (see xsession.sh), a
 # throw-away Wine prefix, and helpers. Everything it and the sourcing
-# script start with start_bg is stopped on exit.
+# script start with start_bg is stopped on exit. Set before sourcing, if
+# at all:
+#   WINE_DEPTH     the Xvfb's colour depth (24)
+#   WINE_HEADS     "WxH WxH...": instead of the 1280x800 Xvfb, Xinerama
+#                  heads of these sizes side by side from the left (a
+#                  nested Xephyr on a host Xvfb)
+#   WINE_REGISTRY  lines of a .reg file, imported before any program runs
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xsession.sh"
 wine=$(command -v wine || command -v wine64) || { echo "FAIL: wine is not installed" >&2; exit 1; }
 
@@ -14,10 +20,27 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-start_xvfb 1280x800 24 || fail "Xvfb did not start"
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-timeout 150 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
+if [[ -n ${WINE_HEADS:-} ]]; then
+  host_width=100 host_height=100
+  for head in $WINE_HEADS; do
+    host_width=$((host_width + ${head%x*}))
+    ((${head#*x} + 100 <= host_height)) || host_height=$((${head#*x} + 100))
+  done
+  start_xvfb "${host_width}x$host_height" &&
+    start_x_server Xephyr $(printf -- '-screen %s ' $WINE_HEADS) +xinerama
+else
+  start_xvfb 1280x800 "${WINE_DEPTH:-24}"
+fi || fail "the X server did not start"
 
 # Unix path to one Wine's Z: drive shows.
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+timeout 150 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
+if [[ -n ${WINE_REGISTRY:-} ]]; then
+  printf 'REGEDIT4\n\n%s\n' "$WINE_REGISTRY" >"$work/settings.reg"
+  "$wine" regedit /S "$(winpath "$work/settings.reg")" || fail "regedit failed"
+  # Wine's display settings are read when its processes start: all of
+  # them end first.
+  timeout 60 wineserver -w || fail "wineserver did not end"
+fi
