@@ -25,10 +25,10 @@
 #       again and refused, twice: each time a message, the window stays,
 #       and no click
 #     gnome-second-monitor: two monitors, the target on the second
-#     gnome-soak (not in the suite; bench/run's neighbour, run by hand):
+#     gnome-soak (run by hand, not in the suite, which it would outlast):
 #       tracking at 10 ms for SOAK_MINUTES (10) over a target that shows and
 #       hides every 250 ms; the program's private memory, fds and threads
-#       at the start and the end
+#       at the start and after every minute
 set -u
 scenario=$1 app=$2 target=$3 driver=$4
 here=$(cd "$(dirname "$0")" && pwd)
