@@ -5,6 +5,7 @@
 #include <wayland-client-protocol.h>
 
 #include <cmath>
+#include <ostream>
 #include <set>
 
 #include "platform/wlroots/output_geometry.h"
@@ -29,6 +30,8 @@ const Corners kCorners[] = {
     {WL_OUTPUT_TRANSFORM_FLIPPED_180, {0, 2}, {4, 2}, {0, 0}},
     {WL_OUTPUT_TRANSFORM_FLIPPED_270, {2, 4}, {2, 0}, {0, 4}},
 };
+
+void PrintTo(const Corners& c, std::ostream* os) { *os << "transform " << c.transform; }
 
 class EveryTransform : public testing::TestWithParam<Corners> {};
 
