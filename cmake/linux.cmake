@@ -68,6 +68,11 @@ add_library(wayland_protocols STATIC ${_protocol_sources})
 target_include_directories(wayland_protocols PUBLIC ${_protocol_dir})
 target_link_libraries(wayland_protocols PUBLIC PkgConfig::WAYLAND_CLIENT)
 
+# Where an output's pixels lie in its copies: pure code, unit-tested.
+add_library(output_geometry STATIC platform/wlroots/output_geometry.cpp)
+target_include_directories(output_geometry PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(output_geometry PUBLIC PkgConfig::WAYLAND_CLIENT)
+
 add_library(platform_wlroots STATIC
   platform/wlroots/wayland_client.cpp
   platform/wlroots/output_capture.cpp
@@ -75,13 +80,14 @@ add_library(platform_wlroots STATIC
   platform/wlroots/virtual_pointer.cpp
   platform/wlroots/wlroots_desktop.cpp)
 target_link_libraries(platform_wlroots PUBLIC desktop_seam screen_layout
-  PRIVATE x11_pointer wayland_protocols)
+  PRIVATE x11_pointer wayland_protocols output_geometry)
 
 # The desktop portal backend (GNOME, KDE Plasma): D-Bus through Qt, the
 # screen through libpipewire.
 pkg_check_modules(PIPEWIRE REQUIRED IMPORTED_TARGET libpipewire-0.3)
 add_library(platform_portal STATIC
   platform/portal/pipewire_streams.cpp
+  platform/portal/portal_steps.cpp
   platform/portal/portal_session.cpp
   platform/portal/portal_desktop.cpp)
 target_link_libraries(platform_portal PUBLIC desktop_seam screen_layout Qt6::DBus

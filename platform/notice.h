@@ -27,6 +27,7 @@ enum class Reason {
   ScreenUnreadable,    // allowed, but the pictures cannot be had; detail: why
   AccessEnded,         // the desktop stopped the sharing
   ScreenStreamBroken,  // PipeWire ended the pictures
+  PortalGone,          // detail: the bus name of the portal or backend that went away
 
   // While tracking: the colour showed in a window that runs with more
   // rights (as administrator), where the system drops our clicks.

@@ -62,6 +62,9 @@ std::string MessageFor(const Notice& n) {
                  "Рабочий стол прекратил доступ программы к экрану и мыши (показ экрана "
                  "остановлен).") +
              kAskAgain;
+    case Reason::PortalGone:
+      return "Служба портала рабочего стола (" + n.detail +
+             ") завершилась, и доступ программы к экрану и мыши пропал." + kAskAgain;
     case Reason::ScreenStreamBroken:
       return std::string("Поток экрана от рабочего стола (PipeWire) прервался.") + kAskAgain;
 

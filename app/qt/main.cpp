@@ -44,6 +44,10 @@ int main(int, char** argv) {
   // pointer is when the user releases it over another window, which a
   // Wayland client cannot learn.
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "xcb", 1);
+  // Under XWayland, Qt 6.4 crashed (QXcbScreen::setMonitor) when monitors
+  // came and went in quick succession; the window needs nothing RandR
+  // tells, and the desktop backends follow the monitors themselves.
+  if (std::getenv("WAYLAND_DISPLAY")) setenv("QT_XCB_NO_XRANDR", "1", 0);
 
   DesktopChoice choice = SelectDesktop(DesktopLost);
   if (!choice.desktop) {

@@ -28,6 +28,7 @@ struct PipeWireStreams::State {
     // Guarded by owner->mutex.
     std::shared_ptr<StreamFrame> newest;
     std::optional<Cursor> cursor;
+    std::uint64_t cursorReports = 0;
     std::uint64_t pictures = 0;
     // Only the PipeWire thread touches it: the next picture is copied here
     // and then swapped with the newest.
@@ -89,7 +90,7 @@ void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
   params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
       &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
       SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size,
-      SPA_POD_CHOICE_RANGE_Int(CursorMetaSize(64), CursorMetaSize(1), CursorMetaSize(256))));
+      SPA_POD_CHOICE_RANGE_Int(CursorMetaSize(64), CursorMetaSize(1), CursorMetaSize(1024))));
   pw_stream_update_params(s->stream, params, 3);
 }
 
@@ -117,6 +118,8 @@ void OnProcess(void* data) {
                                           std::chrono::steady_clock::now()};
     else
       s->cursor.reset();
+    ++s->cursorReports;
+    s->owner->arrived.notify_all();
   }
 
   const spa_video_format format = s->format.format;
@@ -229,9 +232,13 @@ std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd,
     std::uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof(storage));
     const spa_pod* params[] = {FormatsOffered(&b)};
-    const int connected = pw_stream_connect(
-        stream->stream, PW_DIRECTION_INPUT, node,
-        pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), params, 1);
+    // Never linked to another node once this one goes: the session that
+    // made it has ended.
+    const int connected =
+        pw_stream_connect(stream->stream, PW_DIRECTION_INPUT, node,
+                          pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
+                                          PW_STREAM_FLAG_DONT_RECONNECT),
+                          params, 1);
     state->streams.push_back(std::move(stream));
     if (connected < 0) {
       *error = std::string("pw_stream_connect: ") + std::strerror(-connected);
@@ -277,6 +284,22 @@ std::shared_ptr<const StreamFrame> PipeWireStreams::WaitNewer(
 std::optional<PipeWireStreams::Cursor> PipeWireStreams::LastCursor(std::size_t i) const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   return i < state_->streams.size() ? state_->streams[i]->cursor : std::nullopt;
+}
+
+bool PipeWireStreams::TellPointer() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  for (const auto& s : state_->streams)
+    if (s->cursorReports > 0) return true;
+  return false;
+}
+
+bool PipeWireStreams::WaitCursorAt(std::size_t i, ScreenPoint at,
+                                   std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  if (i >= state_->streams.size()) return false;
+  const State::Stream& s = *state_->streams[i];
+  return state_->arrived.wait_for(
+      lock, timeout, [&] { return !state_->broken && s.cursor && s.cursor->position == at; });
 }
 
 bool PipeWireStreams::Broken() const {

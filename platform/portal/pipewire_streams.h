@@ -52,6 +52,12 @@ class PipeWireStreams {
     std::chrono::steady_clock::time_point when;
   };
   std::optional<Cursor> LastCursor(std::size_t i) const;
+  // Whether any stream has said where the pointer is, or that it is not
+  // on its monitor: whether they carry the pointer at all.
+  bool TellPointer() const;
+  // Waits until stream i says the pointer is at `at` (in its frame's
+  // pixels), at most `timeout`; whether it does.
+  bool WaitCursorAt(std::size_t i, ScreenPoint at, std::chrono::milliseconds timeout) const;
   // Whether PipeWire ended the connection or a stream failed.
   bool Broken() const;
 

@@ -17,6 +17,10 @@ namespace {
 // long: PipeWire sends one only when the screen changes, and a click that
 // changes nothing is followed by none.
 constexpr std::chrono::milliseconds kPictureAfterInput{100};
+// After a move, how long the stream gets to say the pointer is there: it
+// says so with a later picture or pointer update, which took up to 110 ms
+// on headless mutter here, and an update may still tell where it was.
+constexpr std::chrono::milliseconds kPointerReport{250};
 // ScreenCast cursor modes.
 constexpr std::uint32_t kCursorHidden = 1, kCursorEmbedded = 2, kCursorMetadata = 4;
 }  // namespace
@@ -67,6 +71,16 @@ struct PortalDesktop::State {
 
   bool Running() const { return pictures && session && session->Running(); }
 
+  // Running, and PipeWire still connected: a connection that broke ends the
+  // session here, before anything is read or sent on it.
+  bool Usable() {
+    if (pictures && pictures->Broken()) {
+      session->End();
+      Ended({Reason::ScreenStreamBroken, {}, {}});
+    }
+    return Running();
+  }
+
   // The screen space over the shared monitors: their places from the
   // portal (logical units), their pixel sizes from their pictures. Outputs
   // come in stream order; those of unknown size are left out, so *streamOf
@@ -115,7 +129,7 @@ class PortalScreenContext final : public BulkScreenContext {
       : s_(std::move(state)) {}
 
   Colorref GetPixel(std::int32_t x, std::int32_t y) override {
-    if (!s_->Running()) return CLR_INVALID;
+    if (!s_->Usable()) return CLR_INVALID;
     std::vector<std::size_t> streamOf;
     const ScreenLayout layout = s_->Layout(&streamOf);
     const int index = layout.OutputAt(x, y);
@@ -128,7 +142,7 @@ class PortalScreenContext final : public BulkScreenContext {
  private:
   // From the pictures kept: no waiting, except once per stream after a click.
   void ReadBulk(const SampleGrid& g, Colorref* out) override {
-    if (!s_->Running()) {
+    if (!s_->Usable()) {
       std::fill(out, out + g.Count(), CLR_INVALID);
       return;
     }
@@ -186,7 +200,7 @@ bool PortalDesktop::Allowed() const { return state_->Running(); }
 // Where the stream that has the pointer last said it is; else what
 // XWayland knows, in whole logical units.
 ScreenPoint PortalDesktop::GetCursorPos() {
-  if (state_->Running()) {
+  if (state_->Usable()) {
     std::vector<std::size_t> streamOf;
     const ScreenLayout layout = state_->Layout(&streamOf);
     std::optional<PipeWireStreams::Cursor> newest;
@@ -222,7 +236,7 @@ void PortalDesktop::RequestAccess() {
 // stream's size. A quarter into the pixel rather than its centre: GNOME
 // cuts fractions off, KDE rounds them, and both keep a quarter on the pixel.
 void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
-  if (!state_->Running()) return;
+  if (!state_->Usable()) return;
   std::vector<std::size_t> streamOf;
   const ScreenLayout layout = state_->Layout(&streamOf);
   const ScreenLayout::Nearest to = layout.NearestPixel(x, y);
@@ -235,7 +249,7 @@ void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 }
 
 void PortalDesktop::MouseEvent(std::uint32_t flags) {
-  if (!state_->Running()) return;
+  if (!state_->Usable()) return;
   ForEachButtonEvent(flags, [this](MouseButton button, bool press) {
     state_->session->Button(std::int32_t(LinuxButtonCode(button)), press);
     state_->InputSent();
@@ -246,8 +260,20 @@ void PortalDesktop::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// Where the streams tell where the pointer is, it must be where it was
+// put: else the user moved it meanwhile, and the press would follow it.
+// Where they do not, only whether the point is on a monitor.
 bool PortalDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
-  return state_->Running() && state_->Layout().OutputAt(x, y) >= 0;
+  if (!state_->Usable()) return false;
+  std::vector<std::size_t> streamOf;
+  const ScreenLayout layout = state_->Layout(&streamOf);
+  const int index = layout.OutputAt(x, y);
+  if (index < 0) return false;
+  if (!state_->pictures->TellPointer()) return true;
+  const PlacedOutput& o = layout.Outputs()[std::size_t(index)];
+  return state_->pictures->WaitCursorAt(
+      streamOf[std::size_t(index)], ScreenPoint{std::int32_t(x - o.left), std::int32_t(y - o.top)},
+      kPointerReport);
 }
 
 // As XWayland last saw the buttons, as under wlroots.
@@ -259,9 +285,4 @@ bool PortalDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
 
 int PortalDesktop::EventIntervalMs() const { return 250; }
 
-void PortalDesktop::TakeEvents() {
-  if (state_->pictures && state_->pictures->Broken()) {
-    state_->session->End();
-    state_->Ended({Reason::ScreenStreamBroken, {}, {}});
-  }
-}
+void PortalDesktop::TakeEvents() { state_->Usable(); }

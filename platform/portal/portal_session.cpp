@@ -2,17 +2,27 @@
 
 #include <unistd.h>
 #include <QtDBus/QDBusArgument>
+#include <QtDBus/QDBusConnectionInterface>
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusObjectPath>
+#include <QtDBus/QDBusPendingCallWatcher>
+#include <QtDBus/QDBusServiceWatcher>
 #include <QtDBus/QDBusUnixFileDescriptor>
 
+#include <utility>
+
 namespace {
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kService = QString::fromLatin1(PortalSteps::kService);
+// Where the portal's backends are named: .gnome, .kde, .gtk...
+const QString kBackends = QStringLiteral("org.freedesktop.impl.portal.desktop");
 const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kRemoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 const QString kScreenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
-constexpr std::uint32_t kPointerDevice = 2;
+constexpr std::uint32_t kPointerDevice = PortalSteps::kPointerDevice;
 constexpr std::uint32_t kMonitorSource = 1;
+// Calls that make a request answer at once, but the first may start the
+// portal, which took up to 50 s here; nothing waits for them meanwhile.
+constexpr int kRequestCallTimeoutMs = 120000;
 // Calls that only forward input answer at once; a portal that takes
 // longer is stuck, and the tick must go on.
 constexpr int kInputCallTimeoutMs = 1000;
@@ -83,146 +93,179 @@ std::optional<PortalSession::Offer> PortalSession::Probe(Notice* why) {
 }
 
 PortalSession::PortalSession(std::uint32_t cursorMode, Events events)
-    : bus_(QDBusConnection::sessionBus()), cursorMode_(cursorMode), events_(std::move(events)) {}
-
-PortalSession::~PortalSession() { Close(); }
-
-void PortalSession::Ask() {
-  if (step_ != Step::Idle) return;
-  Request(
-      Step::Creating, kRemoteDesktop, QStringLiteral("CreateSession"), {},
-      {{QStringLiteral("session_handle_token"), QStringLiteral("colorclicker%1").arg(++tokens_)}});
+    : bus_(QDBusConnection::sessionBus()),
+      cursorMode_(cursorMode),
+      events_(std::move(events)),
+      steps_(bus_.baseService().toStdString()),
+      services_(
+          new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this)) {
+  // From any request or session of the portal: the steps know which are
+  // this session's.
+  bus_.connect(kService, QString(), QStringLiteral("org.freedesktop.portal.Request"),
+               QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
+  bus_.connect(kService, QString(), QStringLiteral("org.freedesktop.portal.Session"),
+               QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap, QDBusMessage)));
+  services_->addWatchedService(kBackends + QLatin1Char('*'));
+  connect(services_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+          &PortalSession::OnOwnerChanged);
 }
 
-// Each answer comes as a Response signal on a request object whose path
-// is known beforehand; it is listened to before the call, so that a quick
-// answer is not missed.
-bool PortalSession::Request(Step step, const QString& interface, const QString& method,
-                            QList<QVariant> arguments, QVariantMap options) {
-  const QString token = QStringLiteral("colorclicker%1").arg(++tokens_);
-  QString sender = bus_.baseService().mid(1);
-  sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-  requestPath_ = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
-  bus_.connect(kService, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-               QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
-  options.insert(QStringLiteral("handle_token"), token);
-  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, interface, method);
-  arguments.append(options);
-  call.setArguments(arguments);
-  step_ = step;
-  const QDBusMessage reply = bus_.call(call, QDBus::Block, 30000);
-  if (reply.type() != QDBusMessage::ReplyMessage) {
-    Fail({Reason::PortalError, reply.errorMessage().toStdString(), {}});
-    return false;
+PortalSession::~PortalSession() {
+  End();
+  if (pipewireFd_ >= 0) ::close(pipewireFd_);
+}
+
+void PortalSession::Do(const PortalSteps::Action& action) {
+  switch (action.kind) {
+    case PortalSteps::Action::Kind::None: break;
+    case PortalSteps::Action::Kind::Call: Call(action); break;
+    case PortalSteps::Action::Kind::Started:
+      if (events_.started) events_.started(action.streams, std::exchange(pipewireFd_, -1));
+      break;
+    case PortalSteps::Action::Kind::Ended:
+      Close(action.close);
+      if (events_.ended) events_.ended(action.why);
+      break;
   }
-  return true;
+}
+
+void PortalSession::Call(const PortalSteps::Action& a) {
+  using Method = PortalSteps::Method;
+  const QVariant session =
+      a.session.empty() ? QVariant()
+                        : QVariant::fromValue(QDBusObjectPath(QString::fromStdString(a.session)));
+  QVariantMap options;
+  if (!a.token.empty())
+    options.insert(QStringLiteral("handle_token"), QString::fromStdString(a.token));
+  auto method = [](const QString& interface, const char* name) {
+    return QDBusMessage::createMethodCall(kService, kPath, interface, QString::fromLatin1(name));
+  };
+  QDBusMessage call;
+  switch (a.method) {
+    case Method::CreateSession:
+      options.insert(QStringLiteral("session_handle_token"),
+                     QString::fromStdString(a.sessionToken));
+      call = method(kRemoteDesktop, "CreateSession");
+      call << options;
+      break;
+    case Method::SelectDevices:
+      options.insert(QStringLiteral("types"), kPointerDevice);
+      call = method(kRemoteDesktop, "SelectDevices");
+      call << session << options;
+      break;
+    case Method::SelectSources:
+      options.insert(QStringLiteral("types"), kMonitorSource);
+      options.insert(QStringLiteral("multiple"), true);
+      if (cursorMode_) options.insert(QStringLiteral("cursor_mode"), cursorMode_);
+      call = method(kScreenCast, "SelectSources");
+      call << session << options;
+      break;
+    case Method::Start:
+      call = method(kRemoteDesktop, "Start");
+      call << session << QString() << options;
+      break;
+    case Method::OpenPipeWireRemote:
+      call = method(kScreenCast, "OpenPipeWireRemote");
+      call << session << options;
+      break;
+  }
+  auto* reply = new QDBusPendingCallWatcher(bus_.asyncCall(call, kRequestCallTimeoutMs), this);
+  connect(reply, &QDBusPendingCallWatcher::finished, this,
+          [this, id = a.id,
+           pipewire = a.method == Method::OpenPipeWireRemote](QDBusPendingCallWatcher* watcher) {
+            watcher->deleteLater();
+            const QDBusMessage answer = watcher->reply();
+            const QVariant first = answer.arguments().value(0);
+            if (answer.type() != QDBusMessage::ReplyMessage) {
+              Do(steps_.Failed(id, answer.errorMessage().toStdString()));
+            } else if (!pipewire) {
+              Do(steps_.Replied(id, first.value<QDBusObjectPath>().path().toStdString()));
+            } else if (const int fd = first.value<QDBusUnixFileDescriptor>().fileDescriptor();
+                       fd < 0) {
+              Do(steps_.Failed(id, "no file descriptor"));
+            } else {
+              pipewireFd_ = ::dup(fd);
+              Do(steps_.Replied(id, {}));
+              // Not taken: the session ended meanwhile.
+              if (pipewireFd_ >= 0) ::close(std::exchange(pipewireFd_, -1));
+            }
+          });
 }
 
 void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBusMessage& message) {
-  if (message.path() != requestPath_) return;
-  bus_.disconnect(kService, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-                  QStringLiteral("Response"), this,
-                  SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
-  if (code == 1) {
-    Fail({Reason::AccessRefused, {}, {}});
-    return;
-  }
-  if (code != 0) {
-    Fail({Reason::AccessInterrupted, {}, {}});
-    return;
-  }
-  if (step_ == Step::Creating)
-    session_ = results.value(QStringLiteral("session_handle")).toString();
-  const QDBusObjectPath session(session_);
-  switch (step_) {
-    case Step::Creating:
-      bus_.connect(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
-                   QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap, QDBusMessage)));
-      Request(Step::SelectingDevices, kRemoteDesktop, QStringLiteral("SelectDevices"),
-              {QVariant::fromValue(session)}, {{QStringLiteral("types"), kPointerDevice}});
-      break;
-    case Step::SelectingDevices: {
-      QVariantMap options{{QStringLiteral("types"), kMonitorSource},
-                          {QStringLiteral("multiple"), true}};
-      if (cursorMode_) options.insert(QStringLiteral("cursor_mode"), cursorMode_);
-      Request(Step::SelectingSources, kScreenCast, QStringLiteral("SelectSources"),
-              {QVariant::fromValue(session)}, options);
-      break;
-    }
-    case Step::SelectingSources:
-      Request(Step::Starting, kRemoteDesktop, QStringLiteral("Start"),
-              {QVariant::fromValue(session), QString()}, {});
-      break;
-    case Step::Starting: {
-      std::vector<PortalStream> streams = Streams(results.value(QStringLiteral("streams")));
-      if (!(results.value(QStringLiteral("devices")).toUInt() & kPointerDevice) ||
-          streams.empty()) {
-        Fail({Reason::NoPointerOrMonitor, {}, {}});
-        return;
-      }
-      QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kScreenCast,
-                                                         QStringLiteral("OpenPipeWireRemote"));
-      call << QVariant::fromValue(session) << QVariantMap();
-      const QDBusMessage reply = bus_.call(call, QDBus::Block, 30000);
-      const int fd =
-          reply.arguments().isEmpty()
-              ? -1
-              : reply.arguments().first().value<QDBusUnixFileDescriptor>().fileDescriptor();
-      if (reply.type() != QDBusMessage::ReplyMessage || fd < 0) {
-        Fail({Reason::PipeWireNotOpened, reply.errorMessage().toStdString(), {}});
-        return;
-      }
-      step_ = Step::Running;
-      if (events_.started) events_.started(std::move(streams), ::dup(fd));
-      break;
-    }
-    case Step::Idle:
-    case Step::Running: break;
-  }
+  PortalResults read;
+  read.sessionHandle = results.value(QStringLiteral("session_handle")).toString().toStdString();
+  read.devices = results.value(QStringLiteral("devices")).toUInt();
+  read.streams = Streams(results.value(QStringLiteral("streams")));
+  const PortalSteps::Action next = steps_.Responded(message.path().toStdString(), code, read);
+  if (next.kind == PortalSteps::Action::Kind::Call) WatchOwners();
+  Do(next);
 }
 
 void PortalSession::OnClosed(const QVariantMap&, const QDBusMessage& message) {
-  if (session_.isEmpty() || message.path() != session_) return;
-  session_.clear();  // already closed: nothing to close
-  Fail({Reason::AccessEnded, {}, {}});
+  Do(steps_.Closed(message.path().toStdString()));
 }
 
-void PortalSession::Fail(const Notice& why) {
-  Close();
-  if (events_.ended) events_.ended(why);
+void PortalSession::OnOwnerChanged(const QString& name, const QString& oldOwner, const QString&) {
+  if (!oldOwner.isEmpty()) Do(steps_.ServiceGone(name.toStdString()));
 }
 
-void PortalSession::Close() {
-  if (!requestPath_.isEmpty())
-    bus_.disconnect(kService, requestPath_, QStringLiteral("org.freedesktop.portal.Request"),
-                    QStringLiteral("Response"), this,
-                    SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
-  requestPath_.clear();
-  if (!session_.isEmpty()) {
-    bus_.disconnect(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
-                    QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap, QDBusMessage)));
-    bus_.call(QDBusMessage::createMethodCall(kService, session_,
-                                             QStringLiteral("org.freedesktop.portal.Session"),
-                                             QStringLiteral("Close")),
-              QDBus::Block, kInputCallTimeoutMs);
+// The backends that serve RemoteDesktop or ScreenCast, as they say of
+// themselves; a backend that serves neither may come and go.
+void PortalSession::WatchOwners() {
+  QDBusConnectionInterface* names = bus_.interface();
+  owners_.clear();
+  owners_[kService] = names->serviceOwner(kService);
+  std::set<std::string> serving;
+  for (const QString& name : names->registeredServiceNames().value()) {
+    if (!name.startsWith(kBackends + QLatin1Char('.'))) continue;
+    const QDBusMessage reply =
+        bus_.call(QDBusMessage::createMethodCall(
+                      name, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                      QStringLiteral("Introspect")),
+                  QDBus::Block, kInputCallTimeoutMs);
+    const QString xml = reply.arguments().value(0).toString();
+    if (!xml.contains(QStringLiteral("org.freedesktop.impl.portal.RemoteDesktop")) &&
+        !xml.contains(QStringLiteral("org.freedesktop.impl.portal.ScreenCast")))
+      continue;
+    serving.insert(name.toStdString());
+    owners_[name] = names->serviceOwner(name);
   }
-  session_.clear();
-  step_ = Step::Idle;
+  steps_.Serving(std::move(serving));
+}
+
+void PortalSession::Close(const std::string& session) {
+  if (session.empty()) return;
+  bus_.call(QDBusMessage::createMethodCall(kService, QString::fromStdString(session),
+                                           QStringLiteral("org.freedesktop.portal.Session"),
+                                           QStringLiteral("Close")),
+            QDBus::Block, kInputCallTimeoutMs);
+}
+
+// A call that fails ends the session: said best by the service that went
+// away, if one did.
+bool PortalSession::Input(const QString& method, const QList<QVariant>& arguments) {
+  if (!steps_.Running()) return false;
+  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kRemoteDesktop, method);
+  call.setArguments(QList<QVariant>{QVariant::fromValue(
+                                        QDBusObjectPath(QString::fromStdString(steps_.Session()))),
+                                    QVariantMap()} +
+                    arguments);
+  const QDBusMessage reply = bus_.call(call, QDBus::Block, kInputCallTimeoutMs);
+  if (reply.type() == QDBusMessage::ReplyMessage) return true;
+  for (const auto& [name, owner] : owners_)
+    if (bus_.interface()->serviceOwner(name).value() != owner) {
+      Do(steps_.ServiceGone(name.toStdString()));
+      return false;
+    }
+  Do(steps_.InputFailed(reply.errorMessage().toStdString()));
+  return false;
 }
 
 bool PortalSession::MovePointer(std::uint32_t node, double x, double y) {
-  if (step_ != Step::Running) return false;
-  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kRemoteDesktop,
-                                                     QStringLiteral("NotifyPointerMotionAbsolute"));
-  call << QVariant::fromValue(QDBusObjectPath(session_)) << QVariantMap() << node << x << y;
-  return bus_.call(call, QDBus::Block, kInputCallTimeoutMs).type() == QDBusMessage::ReplyMessage;
+  return Input(QStringLiteral("NotifyPointerMotionAbsolute"), {node, x, y});
 }
 
 bool PortalSession::Button(std::int32_t code, bool pressed) {
-  if (step_ != Step::Running) return false;
-  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kRemoteDesktop,
-                                                     QStringLiteral("NotifyPointerButton"));
-  call << QVariant::fromValue(QDBusObjectPath(session_)) << QVariantMap() << code
-       << std::uint32_t(pressed ? 1 : 0);
-  return bus_.call(call, QDBus::Block, kInputCallTimeoutMs).type() == QDBusMessage::ReplyMessage;
+  return Input(QStringLiteral("NotifyPointerButton"), {code, std::uint32_t(pressed ? 1 : 0)});
 }

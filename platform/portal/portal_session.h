@@ -3,7 +3,9 @@
 // Plasma offer it to every program: RemoteDesktop for the pointer with
 // ScreenCast of every monitor selected on the same session. Starting it
 // shows the desktop's own dialog, where the user allows it or not.
-// Spoken over D-Bus on the Qt event loop's thread.
+// The D-Bus side of PortalSteps, spoken on the Qt event loop's thread:
+// calls go out without waiting, and what the portal sends, or its going
+// away, comes back in through the event loop.
 #include <QObject>
 #include <QVariantMap>
 #include <QtDBus/QDBusConnection>
@@ -11,19 +13,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/notice.h"
+#include "platform/portal/portal_steps.h"
 
-// A monitor shared with the session: its PipeWire node and its place in
-// the desktop's layout, in logical units.
-struct PortalStream {
-  std::uint32_t node = 0;
-  std::int32_t x = 0, y = 0, width = 0, height = 0;
-  bool placed = false;  // whether the portal said where it lies
-};
+class QDBusServiceWatcher;
 
 class PortalSession : public QObject {
   Q_OBJECT
@@ -41,7 +39,8 @@ class PortalSession : public QObject {
     // The user allowed it: the monitors, and the PipeWire remote's fd
     // (the receiver owns it).
     std::function<void(std::vector<PortalStream>, int pipewireFd)> started;
-    // Refused, failed or ended by the desktop: why, for the user.
+    // Refused, failed, ended by the desktop, or the portal went away: why,
+    // for the user.
     std::function<void(const Notice&)> ended;
   };
   // cursorMode: the ScreenCast cursor mode to ask for; 0 for none.
@@ -49,36 +48,38 @@ class PortalSession : public QObject {
   ~PortalSession() override;  // closes the session
 
   // Creates the session and starts it; the dialog shows meanwhile.
-  void Ask();
-  bool Asking() const { return step_ != Step::Idle && step_ != Step::Running; }
-  bool Running() const { return step_ == Step::Running; }
+  void Ask() { Do(steps_.Ask()); }
+  bool Asking() const { return steps_.Asking(); }
+  bool Running() const { return steps_.Running(); }
 
   // Closes the session without telling (Ask may follow).
-  void End() { Close(); }
+  void End() { Close(steps_.End()); }
 
-  // In the given stream's logical units. False when the portal refused.
+  // In the given stream's logical units. False when the portal refused;
+  // then the session has ended.
   bool MovePointer(std::uint32_t node, double x, double y);
   // Linux button code (BTN_LEFT...).
   bool Button(std::int32_t code, bool pressed);
 
  private slots:
-  // The message tells which request or session it is about: one that
-  // ended before may still have a signal on its way.
   void OnResponse(uint code, const QVariantMap& results, const QDBusMessage& message);
   void OnClosed(const QVariantMap& details, const QDBusMessage& message);
+  void OnOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
  private:
-  enum class Step { Idle, Creating, SelectingDevices, SelectingSources, Starting, Running };
-  bool Request(Step step, const QString& interface, const QString& method,
-               QList<QVariant> arguments, QVariantMap options);
-  void Fail(const Notice& why);
-  void Close();
+  void Do(const PortalSteps::Action& action);
+  void Call(const PortalSteps::Action& action);
+  bool Input(const QString& method, const QList<QVariant>& arguments);
+  // The portal and the backends that serve a session, with their owners
+  // now: a backend can say it serves one only once it has made it.
+  void WatchOwners();
+  void Close(const std::string& session);
 
   QDBusConnection bus_;
   std::uint32_t cursorMode_;
   Events events_;
-  Step step_ = Step::Idle;
-  QString requestPath_;
-  QString session_;
-  unsigned tokens_ = 0;
+  PortalSteps steps_;
+  QDBusServiceWatcher* services_;
+  std::map<QString, QString> owners_;  // by bus name
+  int pipewireFd_ = -1;                // from OpenPipeWireRemote until Started
 };

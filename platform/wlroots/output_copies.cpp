@@ -3,10 +3,8 @@
 #include <wayland-client-protocol.h>
 
 #include <algorithm>
-#include <cmath>
-#include <optional>
-#include <utility>
 
+#include "platform/wlroots/output_geometry.h"
 #include "platform/wlroots/wayland_client.h"
 
 namespace {
@@ -19,46 +17,6 @@ constexpr int kCaptureTimeoutMs = 500;
 // the other samples of the same runs, which comes right after, finds them
 // already there.
 constexpr std::int64_t kCaptureMargin = 64;
-
-bool Whole(double v) { return std::abs(v - std::round(v)) < 1e-6; }
-
-// A logical span [first, end) of one output axis that covers the physical
-// pixels [p0, p1) and whose ends fall on pixel edges, so the compositor's
-// copy starts and ends exactly where we think it does.
-struct AlignedSpan {
-  std::int32_t first = 0, end = 0;
-  std::int64_t pixelFirst = 0, pixelEnd = 0;
-};
-AlignedSpan Align(std::int64_t p0, std::int64_t p1, double scale, std::int32_t logicalSize,
-                  std::int32_t pixelSize) {
-  auto first = static_cast<std::int32_t>(std::floor(p0 / scale + 1e-9));
-  auto end = std::min(logicalSize, static_cast<std::int32_t>(std::ceil(p1 / scale - 1e-9)));
-  while (first > 0 && !Whole(first * scale)) --first;
-  while (end < logicalSize && !Whole(end * scale)) ++end;
-  const auto pixel = [&](std::int32_t l) {
-    return l >= logicalSize ? std::int64_t{pixelSize} : std::int64_t(std::llround(l * scale));
-  };
-  return {first, end, pixel(first), pixel(end)};
-}
-
-// Where pixel (x, y) of an output as shown, w x h, lies in the copy of
-// the whole output, which the compositor hands out as the output scans it
-// out: turned or mirrored by the output's transform.
-std::optional<std::pair<std::int64_t, std::int64_t>> InBuffer(int transform, std::int64_t x,
-                                                              std::int64_t y, std::int64_t w,
-                                                              std::int64_t h) {
-  switch (transform) {
-    case WL_OUTPUT_TRANSFORM_NORMAL: return std::pair{x, y};
-    case WL_OUTPUT_TRANSFORM_90: return std::pair{y, w - 1 - x};
-    case WL_OUTPUT_TRANSFORM_180: return std::pair{w - 1 - x, h - 1 - y};
-    case WL_OUTPUT_TRANSFORM_270: return std::pair{h - 1 - y, x};
-    case WL_OUTPUT_TRANSFORM_FLIPPED: return std::pair{w - 1 - x, y};
-    case WL_OUTPUT_TRANSFORM_FLIPPED_90: return std::pair{y, x};
-    case WL_OUTPUT_TRANSFORM_FLIPPED_180: return std::pair{x, h - 1 - y};
-    case WL_OUTPUT_TRANSFORM_FLIPPED_270: return std::pair{h - 1 - y, w - 1 - x};
-    default: return std::nullopt;
-  }
-}
 
 }  // namespace
 

@@ -39,7 +39,6 @@ void VirtualPointer::MoveTo(LogicalPoint point, LogicalBox extent) {
   zwlr_virtual_pointer_v1_motion_absolute(pointer_, NowMs(), std::uint32_t(x), std::uint32_t(y),
                                           std::uint32_t(xSteps), std::uint32_t(ySteps));
   zwlr_virtual_pointer_v1_frame(pointer_);
-  client_.Flush();
 }
 
 void VirtualPointer::Button(std::uint32_t code, bool pressed) {
@@ -47,5 +46,4 @@ void VirtualPointer::Button(std::uint32_t code, bool pressed) {
       pointer_, NowMs(), code,
       pressed ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
   zwlr_virtual_pointer_v1_frame(pointer_);
-  client_.Flush();
 }

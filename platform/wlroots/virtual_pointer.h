@@ -15,6 +15,9 @@ class VirtualPointer {
   VirtualPointer(const VirtualPointer&) = delete;
   VirtualPointer& operator=(const VirtualPointer&) = delete;
 
+  // Both are queued until the client flushes, so that a move and the press
+  // that follows reach the compositor in one piece, which it handles with
+  // nothing in between.
   // To a point of the layout, given the box all outputs span.
   void MoveTo(LogicalPoint point, LogicalBox extent);
   // A Linux button code (BTN_LEFT...), pressed or released.

@@ -28,6 +28,9 @@ struct WaylandClient::Output {
     if (output) wl_output_destroy(output);
   }
 
+  // Anything the compositor says of an output may be part of a change.
+  void Changed() { ++client->layoutGeneration_; }
+
   void Apply() {
     const bool sideways = transform % 2 == 1;
     OutputGeometry g;
@@ -49,19 +52,23 @@ const wl_output_listener kOutputListener = {
     .geometry =
         [](void* data, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
            std::int32_t, const char*, const char*, std::int32_t transform) {
-          static_cast<WaylandClient::Output*>(data)->transform = transform;
+          auto* o = static_cast<WaylandClient::Output*>(data);
+          o->transform = transform;
+          o->Changed();
         },
     .mode =
         [](void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height,
            std::int32_t refresh) {
-          if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
           auto* o = static_cast<WaylandClient::Output*>(data);
+          o->Changed();
+          if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
           o->modeWidth = width;
           o->modeHeight = height;
           o->refreshMhz = refresh;
         },
     .done = [](void* data, wl_output*) { static_cast<WaylandClient::Output*>(data)->Apply(); },
-    .scale = [](void*, wl_output*, std::int32_t) {},
+    .scale = [](void* data, wl_output*,
+                std::int32_t) { static_cast<WaylandClient::Output*>(data)->Changed(); },
     .name = [](void*, wl_output*, const char*) {},
     .description = [](void*, wl_output*, const char*) {},
 };
@@ -72,12 +79,14 @@ const zxdg_output_v1_listener kXdgOutputListener = {
           auto* o = static_cast<WaylandClient::Output*>(data);
           o->logicalX = x;
           o->logicalY = y;
+          o->Changed();
         },
     .logical_size =
         [](void* data, zxdg_output_v1*, std::int32_t width, std::int32_t height) {
           auto* o = static_cast<WaylandClient::Output*>(data);
           o->logicalWidth = width;
           o->logicalHeight = height;
+          o->Changed();
         },
     // Sent only before version 3, where wl_output.done does not cover these.
     .done = [](void* data, zxdg_output_v1*) { static_cast<WaylandClient::Output*>(data)->Apply(); },
@@ -134,6 +143,7 @@ void WaylandClient::AddOutput(std::uint32_t name, std::uint32_t version) {
   wl_output_add_listener(output->output, &kOutputListener, output.get());
   WatchOutput(*output);
   outputs_.push_back(std::move(output));
+  ++layoutGeneration_;
 }
 
 void WaylandClient::WatchOutput(Output& output) {
@@ -224,6 +234,21 @@ bool WaylandClient::WaitFor(const std::function<bool()>& done, int timeoutMs) {
     }
     if (wl_display_read_events(display_) < 0) return false;
   }
+}
+
+bool WaylandClient::Roundtrip(int timeoutMs) {
+  bool done = false;
+  static const wl_callback_listener listener = {
+      [](void* data, wl_callback* callback, std::uint32_t) {
+        if (data) *static_cast<bool*>(data) = true;
+        wl_callback_destroy(callback);
+      }};
+  wl_callback* callback = wl_display_sync(display_);
+  wl_callback_add_listener(callback, &listener, &done);
+  if (WaitFor([&] { return done; }, timeoutMs)) return true;
+  // Not answered: the callback may still come, and must find nothing.
+  wl_callback_set_user_data(callback, nullptr);
+  return false;
 }
 
 int WaylandClient::Error() const { return wl_display_get_error(display_); }

@@ -38,6 +38,10 @@ class WaylandClient {
   bool WaitFor(const std::function<bool()>& done, int timeoutMs);
   // Sends what is queued; false once the connection is broken.
   bool Flush();
+  // Sends what is queued and handles events until the compositor has
+  // answered all of it; false when timeoutMs pass first or the connection
+  // breaks.
+  bool Roundtrip(int timeoutMs);
   // 0 while usable, else the errno the connection broke with (EPROTO for
   // a protocol error).
   int Error() const;
@@ -45,7 +49,8 @@ class WaylandClient {
 
   // The outputs as last reported; rebuilt when one changes.
   const ScreenLayout& Layout() const { return layout_; }
-  // Bumped whenever Layout() changes.
+  // Bumped whenever the compositor says anything of an output, even
+  // before the change is complete and Layout() takes it.
   std::uint64_t LayoutGeneration() const { return layoutGeneration_; }
   wl_output* OutputOf(int layoutIndex) const;
   // How the output turns or mirrors the picture (enum wl_output_transform).

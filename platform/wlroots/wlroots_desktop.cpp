@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "platform/linux_button_codes.h"
 #include "platform/output_reads.h"
@@ -14,6 +16,19 @@
 #include "platform/wlroots/wayland_client.h"
 #include "platform/x11/xwayland_pointer.h"
 
+namespace {
+using Clock = std::chrono::steady_clock;
+// A round trip the compositor does not answer within this long counts as
+// a layout that may have changed.
+constexpr int kRoundtripTimeoutMs = 500;
+// After the outputs change, no press until they have stayed as they are
+// this long: a monitor plugged in or a scale changed comes as several
+// changes in a row, and the compositor moves and redraws the windows on
+// them for a while after each.
+constexpr std::chrono::milliseconds kLayoutSettles{1000};
+constexpr std::uint64_t kNoRead = ~std::uint64_t{0};
+}  // namespace
+
 struct WlrootsDesktop::State {
   std::unique_ptr<WaylandClient> client;
   std::unique_ptr<VirtualPointer> pointer;
@@ -21,23 +36,73 @@ struct WlrootsDesktop::State {
   OutputCopies copies;
   OnDesktopLost onLost;
 
+  // The compositor applies a pointer motion to its layout as it is when
+  // the motion gets there, which may have changed since we heard of it. So
+  // a press goes only where the colour was read: while the layout is the
+  // one of the latest read and has settled, with the move sent along with
+  // the press, in one piece the compositor handles with nothing between.
+  std::uint64_t readGeneration = kNoRead;
+  std::uint64_t knownGeneration = kNoRead;
+  Clock::time_point layoutChangedAt;
+  struct Move {
+    ScreenPoint at;
+    LogicalPoint to;
+    LogicalBox extent;
+    std::uint64_t generation = 0;
+  };
+  std::optional<Move> move;
+  // The pointer's pixel and layout point as GetCursorPos last told them: a
+  // read of that pixel is of what lies under the pointer.
+  std::optional<std::pair<ScreenPoint, ScreenPoint>> told;
+
   // Takes what has arrived; after a protocol error, which ends only that
   // connection, starts a new one. False when the compositor has gone.
   bool Usable() {
-    if (client && client->TakeEvents()) return true;
+    if (client && client->TakeEvents()) return NoteLayout();
     if (!client) return false;
     if (client->Error() == EPROTO)
       std::fprintf(stderr, "colorclicker: Wayland protocol error, connecting again\n");
     copies.Clear();
     pointer.reset();
+    readGeneration = knownGeneration = kNoRead;
+    move.reset();
     client = WaylandClient::Connect();
     if (client && client->Missing().empty()) {
       pointer = std::make_unique<VirtualPointer>(*client);
-      return true;
+      return NoteLayout();
     }
     client.reset();
     if (onLost) onLost(Reason::CompositorLost);
     return false;
+  }
+
+  bool NoteLayout() {
+    if (client->LayoutGeneration() != knownGeneration) {
+      knownGeneration = client->LayoutGeneration();
+      layoutChangedAt = Clock::now();
+    }
+    return true;
+  }
+
+  // Where the compositor paints the pointer into what is read (outputs
+  // without a cursor plane), it is kept out of the way: at the
+  // bottom-right pixel of the rightmost output, where the grid never reads
+  // (it stops 70 pixels short of the area's right edge, which a captured
+  // corner never puts past the screen's) and the arrow falls off the
+  // screen. Queued; the caller flushes.
+  void Park() {
+    const ScreenLayout& layout = client->Layout();
+    const auto corner = [](const PlacedOutput& o) {
+      return std::pair{o.left + o.geometry.pixelWidth, o.top + o.geometry.pixelHeight};
+    };
+    int park = -1;
+    for (std::size_t i = 0; i < layout.Outputs().size(); ++i)
+      if (park < 0 || corner(layout.Outputs()[i]) > corner(layout.Outputs()[std::size_t(park)]))
+        park = int(i);
+    if (park < 0) return;
+    const auto [right, bottom] = corner(layout.Outputs()[std::size_t(park)]);
+    pointer->MoveTo(layout.ToLogical(park, right - 1, bottom - 1), layout.Extent());
+    copies.InputSent();
   }
 };
 
@@ -48,16 +113,30 @@ class WlrootsScreenContext final : public BulkScreenContext {
   explicit WlrootsScreenContext(std::shared_ptr<WlrootsDesktop::State> state)
       : s_(std::move(state)) {}
 
+  // The pixel under the pointer (a colour being picked) is read with the
+  // pointer moved aside, which then goes back.
   Colorref GetPixel(std::int32_t x, std::int32_t y) override {
     if (!s_->Usable()) return CLR_INVALID;
-    const int index = s_->client->Layout().OutputAt(x, y);
-    if (index < 0) return CLR_INVALID;
-    const PlacedOutput& o = s_->client->Layout().Outputs()[std::size_t(index)];
-    const std::int64_t px = x - o.left, py = y - o.top;
-    // The whole output at once: a per-pixel reader asks for its
-    // neighbours next.
-    const OutputCopy* capture = s_->copies.Get(*s_->client, index, {px, py, px + 1, py + 1}, true);
-    return capture ? capture->Shown(px, py) : CLR_INVALID;
+    const auto told = std::exchange(s_->told, std::nullopt);
+    const bool underPointer = told && told->first == ScreenPoint{x, y};
+    if (underPointer) s_->Park();
+    s_->readGeneration = s_->client->LayoutGeneration();
+    Colorref pixel = CLR_INVALID;
+    if (const int index = s_->client->Layout().OutputAt(x, y); index >= 0) {
+      const PlacedOutput& o = s_->client->Layout().Outputs()[std::size_t(index)];
+      const std::int64_t px = x - o.left, py = y - o.top;
+      // The whole output at once: a per-pixel reader asks for its
+      // neighbours next.
+      const OutputCopy* copy = s_->copies.Get(*s_->client, index, {px, py, px + 1, py + 1}, true);
+      if (copy) pixel = copy->Shown(px, py);
+    }
+    if (underPointer) {
+      s_->pointer->MoveTo({double(told->second.x), double(told->second.y)},
+                          s_->client->Layout().Extent());
+      s_->client->Flush();
+      s_->copies.InputSent();
+    }
+    return pixel;
   }
 
  private:
@@ -70,6 +149,7 @@ class WlrootsScreenContext final : public BulkScreenContext {
     // Taking a copy handles what the compositor sent meanwhile: outputs
     // that changed since are not read.
     const std::uint64_t generation = s_->client->LayoutGeneration();
+    s_->readGeneration = generation;
     const std::vector<PlacedOutput> outputs = s_->client->Layout().Outputs();
     ReadGridPerOutput(outputs, g, out,
                       [&](std::size_t i, const PixelRect& need) -> const OutputCopy* {
@@ -104,6 +184,7 @@ DesktopRoute::Opening WlrootsDesktop::Open(const OnDesktopLost& onLost) {
     return opening;
   }
   state->pointer = std::make_unique<VirtualPointer>(*state->client);
+  state->knownGeneration = state->client->LayoutGeneration();
   state->onLost = onLost;
   opening.desktop.reset(new WlrootsDesktop(std::move(state)));
   opening.name = "screen: wlr-screencopy, pointer: wlr-virtual-pointer, cursor position: XWayland";
@@ -117,36 +198,64 @@ WlrootsDesktop::~WlrootsDesktop() = default;
 ScreenPoint WlrootsDesktop::GetCursorPos() {
   state_->Usable();
   if (!state_->client) return {};
-  return state_->xPointer->PixelUnder(state_->client->Layout()).value_or(ScreenPoint{});
+  const ScreenPoint logical = state_->xPointer->Position();
+  const std::optional<ScreenPoint> pixel =
+      state_->client->Layout().FromLogical(logical.x, logical.y);
+  if (pixel) state_->told = {{*pixel, logical}};
+  return pixel.value_or(ScreenPoint{});
 }
 
 std::unique_ptr<ScreenContext> WlrootsDesktop::GetDC() {
   return std::make_unique<WlrootsScreenContext>(state_);
 }
 
+// The move waits for the press, to go along with it.
 void WlrootsDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
+  state_->move.reset();
+  state_->told.reset();
   if (!state_->Usable()) return;
   const ScreenLayout& layout = state_->client->Layout();
   const ScreenLayout::Nearest to = layout.NearestPixel(x, y);
   if (to.output < 0) return;
-  state_->pointer->MoveTo(layout.ToLogical(to.output, to.x, to.y), layout.Extent());
-  state_->copies.InputSent();
+  state_->move = State::Move{{x, y},
+                             layout.ToLogical(to.output, to.x, to.y),
+                             layout.Extent(),
+                             state_->client->LayoutGeneration()};
 }
 
+// A press goes out in one piece with the move before it; after a release
+// the pointer goes out of the way.
 void WlrootsDesktop::MouseEvent(std::uint32_t flags) {
   if (!state_->Usable()) return;
   ForEachButtonEvent(flags, [this](MouseButton button, bool press) {
+    if (press && state_->move) state_->pointer->MoveTo(state_->move->to, state_->move->extent);
+    state_->move.reset();
     state_->pointer->Button(LinuxButtonCode(button), press);
+    if (!press) state_->Park();
     state_->copies.InputSent();
   });
+  state_->client->Flush();
 }
 
 void WlrootsDesktop::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// After a round trip the compositor has told every change it made before
+// it: the point still lies where it was read only when none came since
+// the read, and none for a while before.
 bool WlrootsDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
-  return state_->Usable() && state_->client->Layout().OutputAt(x, y) >= 0;
+  const std::optional<State::Move> move = std::exchange(state_->move, std::nullopt);
+  if (!move || !(move->at == ScreenPoint{x, y}) || !state_->Usable() ||
+      !state_->client->Roundtrip(kRoundtripTimeoutMs) || !state_->NoteLayout())
+    return false;
+  const std::uint64_t now = state_->client->LayoutGeneration();
+  if (move->generation != now || state_->readGeneration != now ||
+      Clock::now() - state_->layoutChangedAt < kLayoutSettles ||
+      state_->client->Layout().OutputAt(x, y) < 0)
+    return false;
+  state_->move = move;
+  return true;
 }
 
 // As XWayland last saw the buttons: right while the pointer is over an X

@@ -16,7 +16,8 @@ MUTTER_USER=${MUTTER_USER:-${SWAY_USER:-colorclicker-sway}}
 # portal answer. Sets the session's variables (session.sh), MUTTER_RUNTIME
 # (the session's XDG_RUNTIME_DIR, also a place its user may write),
 # MUTTER_LAYOUT (the layout's size, for mutter_input_driver),
-# MUTTER_MONITORS, MUTTER_UP_S (seconds it took) and MUTTER_PID.
+# MUTTER_MONITORS, MUTTER_UP_S (seconds it took), MUTTER_PID and
+# MUTTER_GROUP (the session's process group).
 start_mutter() {
   local monitors=() size width=0 height=0 start=$SECONDS
   for size in "$@"; do
@@ -85,7 +86,20 @@ start_mutter() {
     return 1
   fi
   MUTTER_UP_S=$((SECONDS - start))
+  MUTTER_GROUP=$group
   MUTTER_PID=$(pgrep -g "$group" -x mutter | head -1)
+}
+
+# restart_mutter_pipewire: PipeWire and its session manager again, after
+# PipeWire went away (its session manager goes with it, and mutter ends
+# every remote desktop session, mutter_input's too, which starts again).
+restart_mutter_pipewire() {
+  local program
+  for program in pipewire wireplumber; do
+    in_session "$program"
+    start_bg "${SESSION_COMMAND[@]}" >"$MUTTER_RUNTIME/$program-again.log" 2>&1
+  done
+  wait_for 20 mutter_has_wireplumber && start_mutter_input "$MUTTER_INPUT_DRIVER"
 }
 
 # PipeWire is up with its session manager, which links streams to readers.
@@ -94,8 +108,11 @@ mutter_has_wireplumber() {
 }
 
 # start_mutter_input DRIVER: one mutter_input_driver for the rest of the
-# test, fed through mutter_input.
+# test (or until it is started again), fed through mutter_input.
 start_mutter_input() {
+  MUTTER_INPUT_DRIVER=$1
+  [ -z "${MUTTER_INPUT_FD:-}" ] || exec {MUTTER_INPUT_FD}>&-
+  rm -f "$MUTTER_RUNTIME/input.in"
   mkfifo "$MUTTER_RUNTIME/input.in"
   # Opened both ways first, so that neither end waits for the other.
   exec {MUTTER_INPUT_FD}<>"$MUTTER_RUNTIME/input.in"

@@ -3,11 +3,14 @@
 // coordinates. Run it with QT_QPA_PLATFORM=wayland.
 // Usage: wayland_click_target LOGFILE WIDTH HEIGHT X Y W H RRGGBB [X Y W H RRGGBB ...]
 // With TARGET_FULLSCREEN=1 in the environment it covers its screen instead;
-// TARGET_IMAGE=FILE shows that picture under the rectangles.
+// TARGET_IMAGE=FILE shows that picture under the rectangles; TARGET_NAME=NAME
+// is its title and app_id (wayland_click_target); TARGET_FLASH_MS=N shows
+// and hides the rectangles every N ms from the first press on.
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRasterWindow>
+#include <QTimer>
 #include <cstdio>
 #include <vector>
 
@@ -24,6 +27,11 @@ class Target : public QRasterWindow {
   Target(FILE* log, std::vector<Patch> patches) : log_(log), patches_(std::move(patches)) {
     if (qEnvironmentVariableIsSet("TARGET_IMAGE"))
       background_.load(qEnvironmentVariable("TARGET_IMAGE"));
+    flash_.setInterval(qEnvironmentVariableIntValue("TARGET_FLASH_MS"));
+    connect(&flash_, &QTimer::timeout, this, [this] {
+      shown_ = !shown_;
+      update();
+    });
   }
 
  protected:
@@ -31,7 +39,8 @@ class Target : public QRasterWindow {
     QPainter painter(this);
     painter.fillRect(QRect(QPoint(), size()), QColor(0x80, 0x80, 0x80));
     painter.drawImage(QPoint(), background_);
-    for (const Patch& p : patches_) painter.fillRect(p.rect, p.colour);
+    if (shown_)
+      for (const Patch& p : patches_) painter.fillRect(p.rect, p.colour);
     if (!ready_) {
       ready_ = true;
       std::fprintf(log_, "ready\n");
@@ -42,16 +51,19 @@ class Target : public QRasterWindow {
     const QPointF at = event->position();
     QString colour = QStringLiteral("none");
     for (const Patch& p : patches_)
-      if (p.rect.contains(at)) colour = p.colour.name().mid(1);
+      if (shown_ && p.rect.contains(at)) colour = p.colour.name().mid(1);
     std::fprintf(log_, "click %.3f %.3f %s button %d\n", at.x(), at.y(), qPrintable(colour),
                  int(event->button()));
     std::fflush(log_);
+    if (flash_.interval() > 0 && !flash_.isActive()) flash_.start();
   }
 
  private:
   FILE* log_;
   std::vector<Patch> patches_;
   QImage background_;
+  QTimer flash_;
+  bool shown_ = true;
   bool ready_ = false;
 };
 }  // namespace
@@ -63,7 +75,10 @@ int main(int argc, char** argv) {
   }
   QGuiApplication app(argc, argv);
   // The compositor's app_id, for window rules.
-  QGuiApplication::setDesktopFileName(QStringLiteral("wayland_click_target"));
+  const QString name = qEnvironmentVariableIsSet("TARGET_NAME")
+                           ? qEnvironmentVariable("TARGET_NAME")
+                           : QStringLiteral("wayland_click_target");
+  QGuiApplication::setDesktopFileName(name);
   FILE* log = std::fopen(argv[1], "w");
   if (!log) return 1;
   std::vector<Patch> patches;
@@ -73,7 +88,7 @@ int main(int argc, char** argv) {
          QColor(QStringLiteral("#") + argv[i + 4])});
   Target target(log, std::move(patches));
   const QSize size(atoi(argv[2]), atoi(argv[3]));
-  target.setTitle(QStringLiteral("wayland_click_target"));
+  target.setTitle(name);
   if (qEnvironmentVariableIsSet("TARGET_FULLSCREEN")) {
     target.showFullScreen();
   } else {

@@ -1,0 +1,217 @@
+// The steps of a desktop portal session without a bus: the calls in their
+// order, every way a session ends, and signals of requests and sessions
+// that are over, which must not touch the next one.
+#include <gtest/gtest.h>
+
+#include "platform/portal/portal_steps.h"
+
+namespace {
+
+using Kind = PortalSteps::Action::Kind;
+using Method = PortalSteps::Method;
+
+const std::string kRequests = "/org/freedesktop/portal/desktop/request/1_42/";
+
+struct Portal {
+  PortalSteps steps{":1.42"};
+  PortalSteps::Action last;
+  int sessions = 0;
+
+  std::string Request() const { return kRequests + last.token; }
+  // Answers the pending request as allowed; Start with the pointer and
+  // one monitor.
+  PortalSteps::Action Allow() {
+    PortalResults results;
+    if (last.method == Method::CreateSession)
+      results.sessionHandle =
+          "/org/freedesktop/portal/desktop/session/1_42/s" + std::to_string(++sessions);
+    if (last.method == Method::Start) {
+      results.devices = PortalSteps::kPointerDevice;
+      results.streams = {PortalStream{44, 0, 0, 1920, 1080, true}};
+    }
+    return last = steps.Responded(Request(), 0, results);
+  }
+  // From Ask to the PipeWire remote opened.
+  void Run() {
+    last = steps.Ask();
+    for (Method m :
+         {Method::CreateSession, Method::SelectDevices, Method::SelectSources, Method::Start}) {
+      ASSERT_EQ(last.kind, Kind::Call);
+      ASSERT_EQ(last.method, m);
+      Allow();
+    }
+    ASSERT_EQ(last.method, Method::OpenPipeWireRemote);
+    last = steps.Replied(last.id, {});
+  }
+};
+
+TEST(PortalSteps, CallsInOrderUntilRunning) {
+  Portal p;
+  p.last = p.steps.Ask();
+  EXPECT_EQ(p.last.method, Method::CreateSession);
+  EXPECT_FALSE(p.last.sessionToken.empty());
+  EXPECT_TRUE(p.last.session.empty());
+  EXPECT_TRUE(p.steps.Asking());
+  EXPECT_EQ(p.steps.Ask().kind, Kind::None);  // one session at a time
+  p.Allow();
+  EXPECT_EQ(p.last.method, Method::SelectDevices);
+  EXPECT_EQ(p.last.session, "/org/freedesktop/portal/desktop/session/1_42/s1");
+
+  Portal running;
+  running.Run();
+  ASSERT_EQ(running.last.kind, Kind::Started);
+  ASSERT_EQ(running.last.streams.size(), 1u);
+  EXPECT_EQ(running.last.streams[0].node, 44u);
+  EXPECT_TRUE(running.steps.Running());
+  EXPECT_EQ(running.steps.Ask().kind, Kind::None);
+}
+
+TEST(PortalSteps, AnOlderPortalsOwnRequestPathIsFollowed) {
+  Portal p;
+  p.last = p.steps.Ask();
+  EXPECT_EQ(p.steps.Replied(p.last.id, "/org/freedesktop/portal/desktop/request/x/7").kind,
+            Kind::None);
+  EXPECT_EQ(p.steps.Responded(p.Request(), 0, {}).kind, Kind::None);
+  PortalResults created;
+  created.sessionHandle = "/s";
+  EXPECT_EQ(p.steps.Responded("/org/freedesktop/portal/desktop/request/x/7", 0, created).method,
+            Method::SelectDevices);
+}
+
+// Each way a session ends, what the user is told and whether the session
+// must still be closed.
+TEST(PortalSteps, EveryEndSaysWhyAndClosesWhatIsOpen) {
+  struct Case {
+    const char* what;
+    std::function<PortalSteps::Action(Portal&)> end;
+    Reason why;
+    bool closes;
+  };
+  const auto refusedAt = [](Method at, std::uint32_t code) {
+    return [at, code](Portal& p) {
+      p.last = p.steps.Ask();
+      while (p.last.method != at) p.Allow();
+      return p.steps.Responded(p.Request(), code, {});
+    };
+  };
+  const Case cases[] = {
+      {"refused", refusedAt(Method::Start, 1), Reason::AccessRefused, true},
+      {"dialog closed", refusedAt(Method::Start, 2), Reason::AccessInterrupted, true},
+      {"refused at once", refusedAt(Method::CreateSession, 1), Reason::AccessRefused, false},
+      {"no pointer",
+       [](Portal& p) {
+         p.last = p.steps.Ask();
+         while (p.last.method != Method::Start) p.Allow();
+         PortalResults monitorsOnly;
+         monitorsOnly.streams = {PortalStream{}};
+         return p.steps.Responded(p.Request(), 0, monitorsOnly);
+       },
+       Reason::NoPointerOrMonitor, true},
+      {"call failed",
+       [](Portal& p) {
+         p.last = p.steps.Ask();
+         p.Allow();
+         return p.steps.Failed(p.last.id, "org.freedesktop.DBus.Error.Failed");
+       },
+       Reason::PortalError, true},
+      {"no PipeWire",
+       [](Portal& p) {
+         p.last = p.steps.Ask();
+         while (p.last.method != Method::OpenPipeWireRemote) p.Allow();
+         return p.steps.Failed(p.last.id, "no");
+       },
+       Reason::PipeWireNotOpened, true},
+      {"closed by the desktop",
+       [](Portal& p) {
+         p.Run();
+         return p.steps.Closed(p.steps.Session());
+       },
+       Reason::AccessEnded, false},
+      {"portal gone",
+       [](Portal& p) {
+         p.Run();
+         return p.steps.ServiceGone(PortalSteps::kService);
+       },
+       Reason::PortalGone, false},
+      {"backend gone",
+       [](Portal& p) {
+         p.Run();
+         p.steps.Serving({"org.freedesktop.impl.portal.desktop.gnome"});
+         return p.steps.ServiceGone("org.freedesktop.impl.portal.desktop.gnome");
+       },
+       Reason::PortalGone, true},
+      {"backend gone in the dialog",
+       [](Portal& p) {
+         p.last = p.steps.Ask();
+         while (p.last.method != Method::Start) p.Allow();
+         p.steps.Serving({"org.freedesktop.impl.portal.desktop.gnome"});
+         return p.steps.ServiceGone("org.freedesktop.impl.portal.desktop.gnome");
+       },
+       Reason::PortalGone, true},
+      {"input failed",
+       [](Portal& p) {
+         p.Run();
+         return p.steps.InputFailed("Invalid session");
+       },
+       Reason::PortalError, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Portal p;
+    const PortalSteps::Action end = c.end(p);
+    ASSERT_EQ(end.kind, Kind::Ended);
+    EXPECT_EQ(end.why.reason, c.why);
+    EXPECT_EQ(end.close.empty(), !c.closes);
+    if (c.closes) {
+      EXPECT_EQ(end.close, "/org/freedesktop/portal/desktop/session/1_42/s1");
+    }
+    EXPECT_FALSE(p.steps.Running() || p.steps.Asking());
+    // The next start asks again.
+    EXPECT_EQ(p.steps.Ask().method, Method::CreateSession);
+  }
+}
+
+TEST(PortalSteps, OtherServicesAndIdleStepsIgnoreAServiceGone) {
+  Portal p;
+  EXPECT_EQ(p.steps.ServiceGone(PortalSteps::kService).kind, Kind::None);
+  p.Run();
+  p.steps.Serving({"org.freedesktop.impl.portal.desktop.gnome"});
+  EXPECT_EQ(p.steps.ServiceGone("org.freedesktop.impl.portal.desktop.gtk").kind, Kind::None);
+  EXPECT_TRUE(p.steps.Running());
+}
+
+// A session refused or ended leaves signals on their way: its Closed,
+// the Response of its request, the reply of its call. None of them may
+// end the next session, which once happened.
+TEST(PortalSteps, SignalsOfAnEndedSessionLeaveTheNextAlone) {
+  Portal p;
+  p.Run();
+  const std::string first = p.steps.Session();
+  const PortalSteps::Action end = p.steps.InputFailed("Invalid session");
+  ASSERT_EQ(end.close, first);
+
+  p.last = p.steps.Ask();
+  const std::string oldRequest = p.Request();
+  const unsigned oldCall = p.last.id;
+  p.Allow();  // the second session is created
+  ASSERT_NE(p.steps.Session(), first);
+  EXPECT_EQ(p.steps.Closed(first).kind, Kind::None);
+  EXPECT_EQ(p.steps.Responded(oldRequest, 1, {}).kind, Kind::None);
+  EXPECT_EQ(p.steps.Failed(oldCall, "late").kind, Kind::None);
+  EXPECT_EQ(p.steps.Replied(oldCall, "/x").kind, Kind::None);
+  EXPECT_EQ(p.steps.Closed({}).kind, Kind::None);
+  EXPECT_TRUE(p.steps.Asking());
+  while (p.last.kind == Kind::Call && p.last.method != Method::OpenPipeWireRemote) p.Allow();
+  EXPECT_EQ(p.steps.Replied(p.last.id, {}).kind, Kind::Started);
+}
+
+TEST(PortalSteps, EndingQuietlyGivesTheSessionToClose) {
+  Portal p;
+  EXPECT_EQ(p.steps.End(), "");
+  p.Run();
+  EXPECT_EQ(p.steps.End(), "/org/freedesktop/portal/desktop/session/1_42/s1");
+  EXPECT_FALSE(p.steps.Running());
+  EXPECT_EQ(p.steps.Closed("/org/freedesktop/portal/desktop/session/1_42/s1").kind, Kind::None);
+}
+
+}  // namespace
