@@ -33,20 +33,17 @@ target_link_libraries(platform_x11 PUBLIC desktop_seam x11_pointer
   PRIVATE x11_pixel_format X11::X11 X11::Xtst X11::Xext X11::Xrender)
 
 # The wlroots backend: wayland-client and the protocols it speaks, turned
-# into C by wayland-scanner. Debian packages the wlr protocol files only
-# with the Rust crate of the Wayland protocols (librust-wayland-protocols-dev).
+# into C by wayland-scanner: xdg-output from wayland-protocols, the two wlr
+# ones from platform/wlroots/protocols (Debian has them only inside a Rust
+# crate's sources, with some forty other packages).
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(WAYLAND_CLIENT REQUIRED IMPORTED_TARGET wayland-client)
 pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
 find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
-file(GLOB _wlr_candidates
-  /usr/share/wlr-protocols/unstable
-  /usr/share/cargo/registry/wayland-protocols-*/wlr-protocols/unstable)
-find_path(WLR_PROTOCOLS_DIR wlr-screencopy-unstable-v1.xml HINTS ${_wlr_candidates}
-  DOC "folder of wlr-screencopy-unstable-v1.xml and wlr-virtual-pointer-unstable-v1.xml")
-if(NOT WAYLAND_PROTOCOLS_DIR OR NOT WLR_PROTOCOLS_DIR)
-  message(FATAL_ERROR "wayland-protocols and the wlr protocol files (librust-wayland-protocols-dev) are needed")
+if(NOT WAYLAND_PROTOCOLS_DIR)
+  message(FATAL_ERROR "wayland-protocols is needed")
 endif()
+set(WLR_PROTOCOLS_DIR ${CMAKE_CURRENT_SOURCE_DIR}/platform/wlroots/protocols)
 set(_protocol_dir ${CMAKE_CURRENT_BINARY_DIR}/wayland-protocols)
 file(MAKE_DIRECTORY ${_protocol_dir})
 set(_protocol_sources)

@@ -2,12 +2,11 @@
 # missing ones. Source it.
 
 # x11-utils: scripts/run asks xdpyinfo whether there is a display to run on.
-# libwayland-bin has wayland-scanner; librust-wayland-protocols-dev is the
-# Debian package that carries the wlr protocol files; libpipewire-0.3-dev
-# is for the desktop portal's screen streams.
+# libwayland-bin has wayland-scanner; libpipewire-0.3-dev is for the
+# desktop portal's screen streams.
 LINUX_BUILD_PACKAGES=(g++ cmake make pkg-config qt6-base-dev libx11-dev libxext-dev libxtst-dev
   libxrender-dev fonts-liberation fonts-dejavu-core x11-utils libwayland-dev libwayland-bin
-  wayland-protocols librust-wayland-protocols-dev libpipewire-0.3-dev)
+  wayland-protocols libpipewire-0.3-dev)
 # The end-to-end tests on headless sway: the compositor, XWayland, Qt's
 # Wayland plugin for the target window, wtype for the keys, jq to read
 # sway's window tree, grim for screenshots. On headless mutter (GNOME):
