@@ -298,8 +298,9 @@ bool PipeWireStreams::WaitCursorAt(std::size_t i, ScreenPoint at,
   std::unique_lock<std::mutex> lock(state_->mutex);
   if (i >= state_->streams.size()) return false;
   const State::Stream& s = *state_->streams[i];
-  return state_->arrived.wait_for(
-      lock, timeout, [&] { return !state_->broken && s.cursor && s.cursor->position == at; });
+  const auto at_point = [&] { return s.cursor && s.cursor->position == at; };
+  state_->arrived.wait_for(lock, timeout, [&] { return state_->broken || at_point(); });
+  return !state_->broken && at_point();
 }
 
 bool PipeWireStreams::Broken() const {

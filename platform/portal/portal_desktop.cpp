@@ -10,6 +10,7 @@
 #include "platform/portal/pipewire_streams.h"
 #include "platform/portal/portal_session.h"
 #include "platform/screen_layout.h"
+#include "platform/x11/connection_lost.h"
 #include "platform/x11/xwayland_pointer.h"
 
 namespace {
@@ -187,9 +188,12 @@ PortalDesktop::~PortalDesktop() { End(); }
 void PortalDesktop::End() {
   state_->pictures.reset();
   state_->session.reset();
+  state_->tellUser = nullptr;
 }
 
 void PortalDesktop::Start(TellUser tellUser) {
+  // The window's toolkit took Xlib's handler for broken connections.
+  KeepWatchingConnections();
   state_->tellUser = std::move(tellUser);
   state_->session = std::make_unique<PortalSession>(state_->cursorMode, state_->Events());
   state_->session->Ask();

@@ -1,6 +1,7 @@
 #include "platform/portal/portal_session.h"
 
 #include <unistd.h>
+#include <QTimer>
 #include <QtDBus/QDBusArgument>
 #include <QtDBus/QDBusConnectionInterface>
 #include <QtDBus/QDBusMessage>
@@ -118,7 +119,15 @@ PortalSession::~PortalSession() {
 void PortalSession::Do(const PortalSteps::Action& action) {
   switch (action.kind) {
     case PortalSteps::Action::Kind::None: break;
-    case PortalSteps::Action::Kind::Call: Call(action); break;
+    case PortalSteps::Action::Kind::Call:
+      if (!action.delayMs) {
+        Call(action);
+        break;
+      }
+      QTimer::singleShot(action.delayMs, this, [this, action] {
+        if (steps_.Awaits(action.id)) Call(action);
+      });
+      break;
     case PortalSteps::Action::Kind::Started:
       if (events_.started) events_.started(action.streams, std::exchange(pipewireFd_, -1));
       break;
@@ -198,7 +207,10 @@ void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBu
   read.devices = results.value(QStringLiteral("devices")).toUInt();
   read.streams = Streams(results.value(QStringLiteral("streams")));
   const PortalSteps::Action next = steps_.Responded(message.path().toStdString(), code, read);
-  if (next.kind == PortalSteps::Action::Kind::Call) WatchOwners();
+  // Once the session exists, its backends have made theirs.
+  if (next.kind == PortalSteps::Action::Kind::Call &&
+      next.method == PortalSteps::Method::SelectDevices)
+    WatchOwners();
   Do(next);
 }
 
@@ -206,8 +218,10 @@ void PortalSession::OnClosed(const QVariantMap&, const QDBusMessage& message) {
   Do(steps_.Closed(message.path().toStdString()));
 }
 
-void PortalSession::OnOwnerChanged(const QString& name, const QString& oldOwner, const QString&) {
+void PortalSession::OnOwnerChanged(const QString& name, const QString& oldOwner,
+                                   const QString& newOwner) {
   if (!oldOwner.isEmpty()) Do(steps_.ServiceGone(name.toStdString()));
+  if (!newOwner.isEmpty() && name != kService) steps_.BackendStarted();
 }
 
 // The backends that serve RemoteDesktop or ScreenCast, as they say of

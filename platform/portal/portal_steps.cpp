@@ -2,6 +2,12 @@
 
 #include <algorithm>
 
+namespace {
+// Time for a backend the portal just started to serve what it offers
+// (GNOME's exports RemoteDesktop once it sees mutter on the bus).
+constexpr unsigned kBackendSettleMs = 500;
+}  // namespace
+
 PortalSteps::PortalSteps(std::string busName) : sender_(std::move(busName)) {
   if (!sender_.empty() && sender_.front() == ':') sender_.erase(0, 1);
   std::replace(sender_.begin(), sender_.end(), '.', '_');
@@ -9,6 +15,7 @@ PortalSteps::PortalSteps(std::string busName) : sender_(std::move(busName)) {
 
 PortalSteps::Action PortalSteps::Ask() {
   if (step_ != Step::Idle) return {};
+  backendStarted_ = askedAgain_ = false;
   return Call(Step::Creating, Method::CreateSession);
 }
 
@@ -52,6 +59,12 @@ PortalSteps::Action PortalSteps::Failed(unsigned id, const std::string& error) {
 PortalSteps::Action PortalSteps::Responded(const std::string& requestPath, std::uint32_t code,
                                            const PortalResults& results) {
   if (!Asking() || step_ == Step::OpeningPipeWire || requestPath != requestPath_) return {};
+  if (code == 2 && step_ == Step::Creating && backendStarted_ && !askedAgain_) {
+    askedAgain_ = true;
+    Action again = Call(Step::Creating, Method::CreateSession);
+    again.delayMs = kBackendSettleMs;
+    return again;
+  }
   if (code == 1) return Fail(Reason::AccessRefused, {}, true);
   if (code != 0) return Fail(Reason::AccessInterrupted, {}, true);
   switch (step_) {

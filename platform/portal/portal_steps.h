@@ -44,6 +44,7 @@ class PortalSteps {
     // session CreateSession makes.
     Method method = Method::CreateSession;
     unsigned id = 0;
+    unsigned delayMs = 0;  // how long to wait before making it
     std::string token, sessionToken, session;
     // Started: the monitors shared.
     std::vector<PortalStream> streams;
@@ -72,6 +73,10 @@ class PortalSteps {
   void Serving(std::set<std::string> backends) { backends_ = std::move(backends); }
   // A bus name lost its owner: the portal itself, or one of its backends.
   Action ServiceGone(const std::string& name);
+  // A backend took its bus name. One the portal started for this session
+  // may take it before it serves anything, and the portal, asking it at
+  // once, ends the request: then CreateSession is asked once more.
+  void BackendStarted() { backendStarted_ = backendStarted_ || step_ == Step::Creating; }
   // Input sent to the running session failed: it no longer works.
   Action InputFailed(const std::string& error);
   // Ends without telling anyone; returns the session still to close.
@@ -79,6 +84,8 @@ class PortalSteps {
 
   bool Asking() const { return step_ != Step::Idle && step_ != Step::Running; }
   bool Running() const { return step_ == Step::Running; }
+  // Whether call `id` is still the one the steps wait for.
+  bool Awaits(unsigned id) const { return id == calls_ && Asking(); }
   const std::string& Session() const { return session_; }
 
  private:
@@ -100,4 +107,5 @@ class PortalSteps {
   std::string requestPath_, session_;
   std::vector<PortalStream> streams_;
   std::set<std::string> backends_;
+  bool backendStarted_ = false, askedAgain_ = false;
 };

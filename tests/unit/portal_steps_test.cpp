@@ -171,6 +171,35 @@ TEST(PortalSteps, EveryEndSaysWhyAndClosesWhatIsOpen) {
   }
 }
 
+// The portal started its backend for this request and asked it before it
+// served anything: CreateSession is asked again, after a pause, once per
+// start. An interruption with no backend started ends the ask.
+TEST(PortalSteps, CreateSessionIsAskedOnceMoreWhenABackendStartedForIt) {
+  Portal p;
+  p.steps.BackendStarted();  // before anything was asked: not for this one
+  p.last = p.steps.Ask();
+  EXPECT_EQ(p.steps.Responded(p.Request(), 2, {}).why.reason, Reason::AccessInterrupted);
+
+  p.last = p.steps.Ask();
+  const unsigned first = p.last.id;
+  p.steps.BackendStarted();
+  p.last = p.steps.Responded(p.Request(), 2, {});
+  ASSERT_EQ(p.last.kind, Kind::Call);
+  EXPECT_EQ(p.last.method, Method::CreateSession);
+  EXPECT_GT(p.last.delayMs, 0u);
+  EXPECT_FALSE(p.steps.Awaits(first));
+  EXPECT_TRUE(p.steps.Awaits(p.last.id));
+  p.steps.BackendStarted();
+  EXPECT_EQ(p.steps.Responded(p.Request(), 2, {}).why.reason, Reason::AccessInterrupted);
+
+  p.last = p.steps.Ask();
+  p.steps.BackendStarted();
+  p.last = p.steps.Responded(p.Request(), 2, {});
+  EXPECT_EQ(p.last.method, Method::CreateSession);
+  p.steps.End();
+  EXPECT_FALSE(p.steps.Awaits(p.last.id));  // ended while it waited
+}
+
 TEST(PortalSteps, OtherServicesAndIdleStepsIgnoreAServiceGone) {
   Portal p;
   EXPECT_EQ(p.steps.ServiceGone(PortalSteps::kService).kind, Kind::None);
