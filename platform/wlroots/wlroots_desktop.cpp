@@ -14,6 +14,7 @@
 #include "platform/wlroots/output_copies.h"
 #include "platform/wlroots/virtual_pointer.h"
 #include "platform/wlroots/wayland_client.h"
+#include "platform/x11/connection_lost.h"
 #include "platform/x11/xwayland_pointer.h"
 
 namespace {
@@ -26,7 +27,7 @@ constexpr int kRoundtripTimeoutMs = 500;
 // changes in a row, and the compositor moves and redraws the windows on
 // them for a while after each.
 constexpr std::chrono::milliseconds kLayoutSettles{1000};
-constexpr std::uint64_t kNoRead = ~std::uint64_t{0};
+constexpr std::uint64_t kNoGeneration = ~std::uint64_t{0};
 }  // namespace
 
 struct WlrootsDesktop::State {
@@ -41,8 +42,8 @@ struct WlrootsDesktop::State {
   // a press goes only where the colour was read: while the layout is the
   // one of the latest read and has settled, with the move sent along with
   // the press, in one piece the compositor handles with nothing between.
-  std::uint64_t readGeneration = kNoRead;
-  std::uint64_t knownGeneration = kNoRead;
+  std::uint64_t readGeneration = kNoGeneration;
+  std::uint64_t knownGeneration = kNoGeneration;
   Clock::time_point layoutChangedAt;
   struct Move {
     ScreenPoint at;
@@ -58,35 +59,39 @@ struct WlrootsDesktop::State {
   // Takes what has arrived; after a protocol error, which ends only that
   // connection, starts a new one. False when the compositor has gone.
   bool Usable() {
-    if (client && client->TakeEvents()) return NoteLayout();
+    if (client && client->TakeEvents()) {
+      NoteLayout();
+      return true;
+    }
     if (!client) return false;
     if (client->Error() == EPROTO)
       std::fprintf(stderr, "colorclicker: Wayland protocol error, connecting again\n");
     copies.Clear();
     pointer.reset();
-    readGeneration = knownGeneration = kNoRead;
+    readGeneration = knownGeneration = kNoGeneration;
     move.reset();
     client = WaylandClient::Connect();
     if (client && client->Missing().empty()) {
       pointer = std::make_unique<VirtualPointer>(*client);
-      return NoteLayout();
+      NoteLayout();
+      return true;
     }
     client.reset();
     if (onLost) onLost(Reason::CompositorLost);
     return false;
   }
 
-  bool NoteLayout() {
+  void NoteLayout() {
     if (client->LayoutGeneration() != knownGeneration) {
       knownGeneration = client->LayoutGeneration();
       layoutChangedAt = Clock::now();
     }
-    return true;
   }
 
   // Where the compositor paints the pointer into what is read (outputs
-  // without a cursor plane), it is kept out of the way: at the
-  // bottom-right pixel of the rightmost output, where the grid never reads
+  // without a cursor plane), it would hide the target; whether it does
+  // cannot be told from here, so after every click the pointer is kept out
+  // of the way: at the bottom-right pixel of the rightmost output, where the grid never reads
   // (it stops 70 pixels short of the area's right edge, which a captured
   // corner never puts past the screen's) and the arrow falls off the
   // screen. Queued; the caller flushes.
@@ -224,9 +229,10 @@ void WlrootsDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 }
 
 // A press goes out in one piece with the move before it; after a release
-// the pointer goes out of the way.
+// the pointer goes out of the way. No events are taken in here: a layout
+// change taken in after CursorIsAt would go unchecked.
 void WlrootsDesktop::MouseEvent(std::uint32_t flags) {
-  if (!state_->Usable()) return;
+  if (!state_->client || !state_->pointer) return;
   ForEachButtonEvent(flags, [this](MouseButton button, bool press) {
     if (press && state_->move) state_->pointer->MoveTo(state_->move->to, state_->move->extent);
     state_->move.reset();
@@ -247,8 +253,9 @@ void WlrootsDesktop::Sleep(std::uint32_t ms) {
 bool WlrootsDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   const std::optional<State::Move> move = std::exchange(state_->move, std::nullopt);
   if (!move || !(move->at == ScreenPoint{x, y}) || !state_->Usable() ||
-      !state_->client->Roundtrip(kRoundtripTimeoutMs) || !state_->NoteLayout())
+      !state_->client->Roundtrip(kRoundtripTimeoutMs))
     return false;
+  state_->NoteLayout();
   const std::uint64_t now = state_->client->LayoutGeneration();
   if (move->generation != now || state_->readGeneration != now ||
       Clock::now() - state_->layoutChangedAt < kLayoutSettles ||
@@ -271,6 +278,9 @@ bool WlrootsDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
 
 // Often enough to see output changes and a compositor that went before
 // the next pass, seldom enough to cost nothing.
+// The window's toolkit took Xlib's handler for broken connections.
+void WlrootsDesktop::Start(TellUser) { KeepWatchingConnections(); }
+
 int WlrootsDesktop::EventIntervalMs() const { return 250; }
 
 void WlrootsDesktop::TakeEvents() { state_->Usable(); }

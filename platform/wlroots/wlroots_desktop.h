@@ -24,6 +24,7 @@ class WlrootsDesktop : public Desktop {
   bool AnyMouseButtonDown() override;
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override;
 
+  void Start(TellUser tellUser) override;
   // What the compositor sent meanwhile (output changes), and whether it
   // has gone.
   int EventIntervalMs() const override;

@@ -19,8 +19,13 @@ int ConnectionBroke(Display* display) {
 }  // namespace
 
 void WatchConnection(Display* display, std::function<void()> onLost) {
-  if (!previous) previous = XSetIOErrorHandler(ConnectionBroke);
+  KeepWatchingConnections();
   Watched()[display] = std::move(onLost);
+}
+
+void KeepWatchingConnections() {
+  const XIOErrorHandler was = XSetIOErrorHandler(ConnectionBroke);
+  if (was != ConnectionBroke) previous = was;
 }
 
 void CloseConnection(Display* display) {

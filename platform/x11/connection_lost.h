@@ -9,5 +9,9 @@ struct _XDisplay;
 // onLost runs (and must end the process) when `display`'s connection
 // breaks. Connections not watched keep Xlib's own ending.
 void WatchConnection(_XDisplay* display, std::function<void()> onLost);
+// Takes the handler back if another took it since (a toolkit opening its
+// own connection does), and runs that one after ours: call it once the
+// window exists.
+void KeepWatchingConnections();
 // Closes a connection of ours, which is no longer watched from then on.
 void CloseConnection(_XDisplay* display);

@@ -39,6 +39,9 @@ X11Desktop::X11Desktop(std::shared_ptr<X11Connection> connection)
 
 X11Desktop::~X11Desktop() = default;
 
+// The window's toolkit took Xlib's handler for broken connections.
+void X11Desktop::Start(TellUser) { KeepWatchingConnections(); }
+
 void X11Desktop::OnConnectionLost(std::function<void()> onLost) {
   WatchConnection(connection_->display, std::move(onLost));
 }

@@ -23,6 +23,8 @@ class X11Desktop : public Desktop {
   static DesktopRoute::Opening OpenRoute(const OnDesktopLost& onLost);
   ~X11Desktop() override;
 
+  void Start(TellUser tellUser) override;
+
   ScreenPoint GetCursorPos() override;
   std::unique_ptr<ScreenContext> GetDC() override;
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
