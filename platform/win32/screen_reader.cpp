@@ -11,9 +11,7 @@ constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 23;
 }  // namespace
 
 std::unique_ptr<Win32ScreenContext> Win32ScreenContext::Open(const ScreenDcSource& source) {
-  HDC dc = source.take();
-  if (!dc) return nullptr;
-  return std::make_unique<Win32ScreenContext>(dc, source);
+  return std::make_unique<Win32ScreenContext>(source.take(), source);
 }
 
 Win32ScreenContext::~Win32ScreenContext() {
@@ -34,12 +32,11 @@ void Win32ScreenContext::DropBitmap() {
   bitmapWidth_ = bitmapHeight_ = 0;
 }
 
-// The memory DC and its bitmap were made for the old device context, whose
-// format may have changed with the display: they go with it.
+// Only the screen's device context is taken anew: the copy is a 32-bit
+// DIB, whatever the display's format, and is kept for the next pass.
 void Win32ScreenContext::StartPass() {
   if (!readFailed_) return;
   readFailed_ = false;
-  DropBitmap();
   if (dc_) source_.release(dc_);
   dc_ = source_.take();
 }

@@ -18,9 +18,11 @@ extern const ScreenDcSource kWholeScreenDc;
 
 class Win32ScreenContext final : public BulkScreenContext {
  public:
-  // Null when the source gives no device context.
+  // Without a device context from the source, every read fails until a
+  // pass gets one.
   static std::unique_ptr<Win32ScreenContext> Open(const ScreenDcSource& source = kWholeScreenDc);
-  Win32ScreenContext(HDC dc, const ScreenDcSource& source) : source_(source), dc_(dc) {}
+  Win32ScreenContext(HDC dc, const ScreenDcSource& source)
+      : source_(source), dc_(dc), readFailed_(!dc) {}
   ~Win32ScreenContext() override;
   Win32ScreenContext(const Win32ScreenContext&) = delete;
   Win32ScreenContext& operator=(const Win32ScreenContext&) = delete;
@@ -41,7 +43,7 @@ class Win32ScreenContext final : public BulkScreenContext {
 
   ScreenDcSource source_;
   HDC dc_;
-  bool readFailed_ = false;
+  bool readFailed_;
   // Where reads are copied to; kept for the next pass.
   HDC memory_ = nullptr;
   HBITMAP bitmap_ = nullptr;
