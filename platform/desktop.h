@@ -97,8 +97,8 @@ class Desktop {
  public:
   virtual ~Desktop() = default;
 
-  // The desktop's life around the window's: Start once the window is shown
-  // and the event loop runs (a desktop that needs the user's consent asks
+  // The desktop's life around the window's: Start once the window is shown,
+  // just before the event loop starts (a desktop that needs the user's consent asks
   // for it then; tellUser serves from then on); TakeEvents every
   // EventIntervalMs from the event loop (0: never), to handle what the
   // desktop sent meanwhile and to notice that it has gone; End before the
@@ -118,8 +118,6 @@ class Desktop {
   virtual void MouseEvent(std::uint32_t flags) = 0;
   virtual void Sleep(std::uint32_t ms) = 0;
 
-  // Asked before each click, so that a click lands only where its samples
-  // matched.
   // Asked after the cursor was moved to (x, y), right before the press:
   // whether the press would land at (x, y) as the screen is right now. Not
   // when (x, y) is on no monitor (the cursor stops at an edge, over

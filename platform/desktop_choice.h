@@ -33,7 +33,6 @@ struct DesktopRoute {
 
 struct SessionFacts {
   bool wayland = false;
-  std::string display;   // $DISPLAY, for the user
   std::string override;  // $COLORCLICKER_DESKTOP: only the route of that id
 };
 

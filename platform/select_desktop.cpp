@@ -1,7 +1,6 @@
 #include "platform/select_desktop.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/portal/portal_desktop.h"
 #include "platform/wlroots/wlroots_desktop.h"
@@ -22,7 +21,6 @@ DesktopChoice SelectDesktop(const OnDesktopLost& onLost) {
   };
   SessionFacts session;
   session.wayland = env("XDG_SESSION_TYPE") == "wayland" || !env("WAYLAND_DISPLAY").empty();
-  session.display = env("DISPLAY");
   session.override = env("COLORCLICKER_DESKTOP");
   return ChooseDesktop(LinuxDesktopRoutes(), session, onLost);
 }

@@ -35,7 +35,8 @@ std::string MessageFor(const Notice& n) {
                                      ", а без XWayland программа не может ни показать окно, "
                                      "ни работать через X11.");
     case Reason::XWaylandOnly:
-      return "Это сеанс Wayland, но " + Causes(n) +
+      // No causes when COLORCLICKER_DESKTOP chose this route itself.
+      return "Это сеанс Wayland" + (n.causes.empty() ? std::string() : ", но " + Causes(n)) +
              ". Программа читает экран и нажимает мышью через X11 (XWayland): она видит и "
              "нажимает только окна X11-приложений, окна Wayland для неё не видны.";
     case Reason::UnknownRoute:

@@ -1,6 +1,6 @@
 #pragma once
-// Every text the program shows the user that is not a caption of the
-// window (those are in ui/form_layout.h), in Russian.
+// Every text the program shows the user, in Russian, but the window's
+// title and fixed captions (those are in ui/form_layout.h).
 #include <string>
 
 #include "platform/notice.h"

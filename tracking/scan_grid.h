@@ -23,16 +23,33 @@ constexpr int kSampleStep = 5;
 // How far right of its point a run reaches.
 constexpr int kRunReach = (kSamples - 1) * kSampleStep;
 
+// The grid's first point and how many rows and points a row it has (none
+// for an area too small). The bounds are computed in 64 bits, so corners
+// near the ends of the 32-bit range cannot overflow; every point inside
+// them fits in 32 bits.
+struct Extent {
+  std::int64_t firstX = 0, firstY = 0, rows = 0, runs = 0;
+};
+inline Extent ExtentOf(const TRect& area) {
+  Extent e;
+  e.firstX = std::int64_t{area.Left} + kLeftMargin;
+  e.firstY = std::int64_t{area.Top} + kTopMargin;
+  const std::int64_t endX = std::int64_t{area.Right} - kRightMargin;
+  const std::int64_t endY = std::int64_t{area.Bottom} - kBottomMargin;
+  if (e.firstY >= endY || e.firstX >= endX) return e;
+  e.rows = (endY - e.firstY + kRowStep - 1) / kRowStep;
+  e.runs = (endX - e.firstX + kColumnStep - 1) / kColumnStep;
+  return e;
+}
+
 // Calls visit(x, y) for every grid point of the area, rows top to bottom
-// and each row left to right. The bounds are compared in 64 bits, so
-// corners near the ends of the 32-bit range cannot overflow; every point
-// that passes them fits in 32 bits.
+// and each row left to right.
 template <typename Visit>
 void ForEachPoint(const TRect& area, Visit visit) {
-  for (std::int64_t y = std::int64_t{area.Top} + kTopMargin;
-       y < std::int64_t{area.Bottom} - kBottomMargin; y += kRowStep)
-    for (std::int64_t x = std::int64_t{area.Left} + kLeftMargin;
-         x < std::int64_t{area.Right} - kRightMargin; x += kColumnStep)
-      visit(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+  const Extent e = ExtentOf(area);
+  for (std::int64_t row = 0; row < e.rows; ++row)
+    for (std::int64_t run = 0; run < e.runs; ++run)
+      visit(static_cast<std::int32_t>(e.firstX + run * kColumnStep),
+            static_cast<std::int32_t>(e.firstY + row * kRowStep));
 }
 }  // namespace scan_grid

@@ -29,14 +29,8 @@ void Tracker::SetScanChunkLimit(std::size_t samples) {
 // nearby is likely, so that read takes all five at once.
 PassReport Tracker::ScanPass() {
   PassReport report;
-  const TRect area = TrackingArea;
-  const std::int64_t firstY = std::int64_t{area.Top} + kTopMargin;
-  const std::int64_t endY = std::int64_t{area.Bottom} - kBottomMargin;
-  const std::int64_t firstX = std::int64_t{area.Left} + kLeftMargin;
-  const std::int64_t endX = std::int64_t{area.Right} - kRightMargin;
-  if (firstY >= endY || firstX >= endX) return report;
-  const std::int64_t rows = (endY - firstY + kRowStep - 1) / kRowStep;
-  const std::int64_t runs = (endX - firstX + kColumnStep - 1) / kColumnStep;
+  const auto [firstX, firstY, rows, runs] = ExtentOf(TrackingArea);
+  if (rows == 0) return report;
 
   // Without a handle every read fails, and a failed read never matches.
   ScreenContext* const screen = ScreenDC.get();

@@ -1,5 +1,7 @@
 #include "ui/form_handlers.h"
 
+#include <cstdlib>
+
 namespace {
 struct Wiring {
   ControlId control;
@@ -33,6 +35,12 @@ FormHandlers::~FormHandlers() = default;
 
 void FormHandlers::BindTracker(Desktop& desktop, const TrackingControls& controls) {
   tracker_ = std::make_unique<Tracker>(desktop, controls);
+}
+
+void FormHandlers::Begin(Desktop& desktop, TellUser tellUser) {
+  if (std::getenv("COLORCLICKER_LOG_PASSES")) passLog_ = stderr;
+  tracker_->TellUserWith(tellUser);
+  desktop.Start(std::move(tellUser));
 }
 
 bool FormHandlers::Wired(ControlId control, FormEvent event) {

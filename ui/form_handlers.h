@@ -35,11 +35,12 @@ class FormHandlers {
   static bool Wired(ControlId control, FormEvent event);
 
   Tracker& tracking() { return *tracker_; }
-  // Where tracking tells the user what it could not do.
-  void TellUserWith(TellUser tellUser) { tracker_->TellUserWith(std::move(tellUser)); }
-  // Writes a line to `log` after every scan pass, for the tests to see
-  // that passes run: "colorclicker: pass N: C clicked, S skipped".
-  void LogPassesTo(std::FILE* log) { passLog_ = log; }
+  // Once the window is shown: tracking and the desktop tell the user
+  // through tellUser from then on, and the desktop starts (it may ask for
+  // consent). With COLORCLICKER_LOG_PASSES set, a line goes to stderr
+  // after every scan pass, for the tests to see that passes run:
+  // "colorclicker: pass N: C clicked, S skipped".
+  void Begin(Desktop& desktop, TellUser tellUser);
 
  protected:
   // Once the controls exist.

@@ -69,25 +69,23 @@ int main(int, char** argv) {
         if (desktop.EventIntervalMs() > 0) desktopEvents.start(desktop.EventIntervalMs());
         TForm1 form(desktop, [&app](const Exception& error) { app->ShowException(error); });
         Form1 = &form;
-        if (std::getenv("COLORCLICKER_LOG_PASSES")) form.LogPassesTo(stderr);
         form.show();
-        const TellUser tellUser = [&app, &form](const Notice& notice) {
-          app->Tell(MessageFor(notice), &form);
-        };
-        form.TellUserWith(tellUser);
-        desktop.Start(tellUser);
+        form.Begin(desktop,
+                   [&app, &form](const Notice& notice) { app->Tell(MessageFor(notice), &form); });
         if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>())
           inEventLoop.window = x11->connection();
         inEventLoop.desktop = &desktop;
         app->exec();
+        // While the window it tells through still exists.
+        desktop.End();
         Form1 = nullptr;
       },
       [&app](const Exception& error) {
         if (app) app->ShowException(error);
       });
   inEventLoop = {};
-  // While the application still exists: a portal session is closed over
-  // its D-Bus connection.
+  // Again after an exception out of the event loop, while the application
+  // still exists: a portal session is closed over its D-Bus connection.
   desktop.End();
   choice.desktop.reset();
   return 0;

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <cstdlib>
-
 #include "tracking/messages.h"
 #include "ui/win32/wide_text.h"
 
@@ -17,11 +15,8 @@ void TApplication::CreateForm(TForm1*& form) {
   mainForm_ = std::make_unique<TForm1>(instance_, desktop_,
                                        [this](const Exception& e) { ShowException(e); });
   form = mainForm_.get();
-  if (std::getenv("COLORCLICKER_LOG_PASSES")) form->LogPassesTo(stderr);
   form->Show();
-  const TellUser tellUser = [this](const Notice& notice) { Tell(MessageFor(notice)); };
-  form->TellUserWith(tellUser);
-  desktop_.Start(tellUser);
+  form->Begin(desktop_, [this](const Notice& notice) { Tell(MessageFor(notice)); });
 }
 
 // IsDialogMessage gives the plain window a dialog's keyboard navigation:

@@ -45,8 +45,7 @@ std::vector<Reason> Causes(const Notice& n) {
 
 TEST(DesktopChoice, AnX11SessionTakesX11AloneAndSaysNothing) {
   Routes r;
-  const DesktopChoice c =
-      ChooseDesktop(r.Table({"wlroots", "portal", "x11"}), {false, ":0", ""}, {});
+  const DesktopChoice c = ChooseDesktop(r.Table({"wlroots", "portal", "x11"}), {false, ""}, {});
   EXPECT_EQ(r.tried, (std::vector<std::string>{"x11"}));
   EXPECT_EQ(c.name, "x11");
   EXPECT_FALSE(c.notice);
@@ -54,14 +53,14 @@ TEST(DesktopChoice, AnX11SessionTakesX11AloneAndSaysNothing) {
 
 TEST(DesktopChoice, AWaylandSessionTriesTheRoutesInTableOrder) {
   Routes r;
-  DesktopChoice c = ChooseDesktop(r.Table({"portal", "x11"}), {true, ":1", ""}, {});
+  DesktopChoice c = ChooseDesktop(r.Table({"portal", "x11"}), {true, ""}, {});
   EXPECT_EQ(r.tried, (std::vector<std::string>{"wlroots", "portal"}));
   EXPECT_EQ(c.name, "portal");
   EXPECT_FALSE(c.notice);
 
   // Only XWayland: the user hears why each Wayland route could not serve.
   Routes x;
-  c = ChooseDesktop(x.Table({"x11"}), {true, ":1", ""}, {});
+  c = ChooseDesktop(x.Table({"x11"}), {true, ""}, {});
   EXPECT_EQ(x.tried, (std::vector<std::string>{"wlroots", "portal", "x11"}));
   EXPECT_EQ(c.name, "x11, through XWayland");
   ASSERT_TRUE(c.notice);
@@ -72,7 +71,7 @@ TEST(DesktopChoice, AWaylandSessionTriesTheRoutesInTableOrder) {
 
 TEST(DesktopChoice, WhenNoneOpensTheLastReasonCarriesTheOthers) {
   Routes r;
-  const DesktopChoice c = ChooseDesktop(r.Table({}), {true, "", ""}, {});
+  const DesktopChoice c = ChooseDesktop(r.Table({}), {true, ""}, {});
   EXPECT_FALSE(c.desktop);
   ASSERT_TRUE(c.notice);
   EXPECT_EQ(c.notice->reason, Reason::NoXDisplay);
@@ -82,12 +81,12 @@ TEST(DesktopChoice, WhenNoneOpensTheLastReasonCarriesTheOthers) {
 
 TEST(DesktopChoice, TheOverrideTakesThatRouteOnlyAndNamesTheChoicesWhenUnknown) {
   Routes r;
-  DesktopChoice c = ChooseDesktop(r.Table({"wlroots", "x11"}), {true, ":1", "x11"}, {});
+  DesktopChoice c = ChooseDesktop(r.Table({"wlroots", "x11"}), {true, "x11"}, {});
   EXPECT_EQ(r.tried, (std::vector<std::string>{"x11"}));
   EXPECT_TRUE(c.desktop);
 
   Routes u;
-  c = ChooseDesktop(u.Table({"x11"}), {false, ":1", "vnc"}, {});
+  c = ChooseDesktop(u.Table({"x11"}), {false, "vnc"}, {});
   EXPECT_TRUE(u.tried.empty());
   EXPECT_FALSE(c.desktop);
   ASSERT_TRUE(c.notice);
