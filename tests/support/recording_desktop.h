@@ -26,6 +26,7 @@ class RecordingDesktop : public Desktop {
   bool CursorIsAt(std::int32_t x, std::int32_t y) override { return real_.CursorIsAt(x, y); }
   bool AnyMouseButtonDown() override { return real_.AnyMouseButtonDown(); }
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return real_.IsOwnWindowAt(x, y); }
+  bool DropsInputAt(std::int32_t x, std::int32_t y) override { return real_.DropsInputAt(x, y); }
 
   std::vector<ScreenPoint> clicks;
 

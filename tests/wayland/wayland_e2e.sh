@@ -47,6 +47,8 @@ fail() {
   echo "--- colorclicker:"; cat "$work/app.err" 2>/dev/null
   echo "--- first clicks:"; head -n 30 "$runtime/clicks.log" 2>/dev/null
   cat "$work/pointer.err" "${MUTTER_RUNTIME:-/nonexistent}/input.err" 2>/dev/null
+  # What the portal and its backend said: they log to the session bus's output.
+  [ -z "${MUTTER_RUNTIME:-}" ] || { echo "--- GNOME session:"; tail -n 40 "$MUTTER_RUNTIME/session.log"; }
   exit 1
 }
 
@@ -295,7 +297,6 @@ stray_presses() {
         if (ok[l " " a[1] + int($2 * a[2] + 1e-6) " " int($3 * a[2] + 1e-6)]) on = 1 }
       if (!on || $4 != "3366cc") print }' - "$runtime/clicks$n.log"
 }
-backdrop_clicks() { grep -c '^click' "$runtime/clicks$1.log"; }
 outputs_change() {
   wait_for 20 passes_at_least 2 || fail "no passes"
   # In one go, as the session's user: a program started per change would
@@ -328,7 +329,7 @@ outputs_change() {
     grid_hits "${area[@]}" "$(calc "$o + 300 * $s")" "$(calc "310 * $s")" "$(calc "200 * $s")" \
       "$(calc "30 * $s")") | sort -u)
   whole="$(wc -l <<<"$expected") clicked, 0 skipped"
-  from1=$(backdrop_clicks 1) from2=$(backdrop_clicks 2) last=$(passes)
+  from1=$(wc -l <"$runtime/clicks1.log") from2=$(wc -l <"$runtime/clicks2.log") last=$(passes)
   wait_for 20 passes_at_least $((last + 1)) || fail "no passes after the changes"
   cat "$runtime/clicks1.log" "$runtime/clicks2.log" >"$runtime/clicks.log"
   local stray
@@ -397,10 +398,14 @@ survives_losing() {
   kill -9 "$victim"
   more_asks() { [ "$(asks)" -gt "$asked" ]; }
   wait_for 20 more_asks || fail "no message when the $1 went away"
+  told=$(passes)
   close_message
   lines=$(wc -l <"$runtime/clicks.log") passes_then=$(passes)
   wait_for 10 passes_at_least $((passes_then + 3)) || fail "no passes after the $1 went away"
   [ "$(wc -l <"$runtime/clicks.log")" -eq "$lines" ] || fail "clicks after the $1 went away"
+  # Nor while the message showed: every pass after the one it came in.
+  [ -z "$(awk -v from=$((told + 2)) -F'[ :]+' '/^colorclicker: pass / && $3 >= from && $4 != 0' \
+    "$work/app.err")" ] || fail "passes clicked after the message on the $1"
   [ "$1" != pipewire ] || restart_mutter_pipewire || fail "PipeWire did not start again"
   click_at $(control_at Button4 "$form_x" "$form_y")
   answer_consent share || fail "no dialog after the $1 went away"

@@ -103,12 +103,14 @@ client_x=$X client_y=$Y
 ((WIDTH == 356 * dpi / 96 && HEIGHT == 188 * dpi / 96)) ||
   fail "the client area is ${WIDTH}x$HEIGHT at $dpi dpi"
 for control in Button1 Button2 Button3 Button4 Edit1 Edit6; do
-  declare "${control,}=$(control_at "$control" "$client_x" "$client_y" "$dpi")"
+  at=$(control_at "$control" "$client_x" "$client_y" "$dpi") || fail "no $control in the layout"
+  declare "${control,}=$at"
 done
+read -r edit5_left edit5_top edit5_width edit5_height <<<"$(control_rect Edit5)"
 
 if [[ $scenario == story ]]; then
   # A point inside Edit5 right of its text, where its background shows.
-  edit5_probe="$((client_x + 247 + 95)) $((client_y + 58 + 10))"
+  edit5_probe="$((client_x + edit5_left + edit5_width - 11)) $((client_y + edit5_top + 10))"
   screen_color() {  # x y -> RRGGBB of that screen pixel
     import -window root -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-Fa-f]\{6\}' | head -n1 | tr -d '#'
   }
@@ -174,7 +176,8 @@ fi
 points=$(wc -l <"$expected")
 ((points == 20)) || fail "the scene should give 20 grid points on target A, gives $points"
 if [[ -n $window_at ]]; then
-  own=$(grid_hits "${area[@]}" $((window_at[0] + 247)) $((window_at[1] + 58)) 106 21 | wc -l)
+  own=$(grid_hits "${area[@]}" $((window_at[0] + edit5_left)) $((window_at[1] + edit5_top)) \
+    "$edit5_width" "$edit5_height" | wc -l)
   ((own > 0)) || fail "the scene should have grid points on Edit5"
 fi
 
