@@ -4,7 +4,7 @@
 #include <cmath>
 
 ScreenLayout::ScreenLayout(const std::vector<OutputGeometry>& outputs) {
-  double largestX = 1, largestY = 1;
+  double largest = 1;
   bool first = true;
   for (const OutputGeometry& g : outputs) {
     if (!HasSize(g)) continue;
@@ -12,19 +12,41 @@ ScreenLayout::ScreenLayout(const std::vector<OutputGeometry>& outputs) {
     placed.geometry = g;
     // From the sizes rather than the integer wl_output scale, which cannot
     // say 1.5.
-    placed.scaleX = double(g.pixelWidth) / g.logicalWidth;
-    placed.scaleY = double(g.pixelHeight) / g.logicalHeight;
-    largestX = first ? placed.scaleX : std::max(largestX, placed.scaleX);
-    largestY = first ? placed.scaleY : std::max(largestY, placed.scaleY);
+    placed.scale = ScaleOf(g);
+    largest = first ? placed.scale : std::max(largest, placed.scale);
     first = false;
     outputs_.push_back(placed);
   }
   // Rounding up keeps outputs apart: an output that ends at logical x = e
   // ends at or before ceil(e * largest), where its right neighbour starts.
   for (PlacedOutput& o : outputs_) {
-    o.left = static_cast<std::int64_t>(std::ceil(o.geometry.logicalX * largestX - 1e-9));
-    o.top = static_cast<std::int64_t>(std::ceil(o.geometry.logicalY * largestY - 1e-9));
+    o.left = static_cast<std::int64_t>(std::ceil(o.geometry.logicalX * largest - 1e-9));
+    o.top = static_cast<std::int64_t>(std::ceil(o.geometry.logicalY * largest - 1e-9));
   }
+}
+
+double ScreenLayout::ScaleOf(const OutputGeometry& g) {
+  const double across = double(g.pixelWidth) / g.logicalWidth;
+  const double down = double(g.pixelHeight) / g.logicalHeight;
+  if (std::abs(across - down) < 1e-9) return across;
+  // A logical size l, cut or rounded from pixels / scale, puts the scale
+  // in (pixels / (l + 1), pixels / (l - 0.5)].
+  const auto lowest = [](std::int32_t pixels, std::int32_t logical) {
+    return double(pixels) / (logical + 1);
+  };
+  const auto highest = [](std::int32_t pixels, std::int32_t logical) {
+    return double(pixels) / (logical - 0.5);
+  };
+  const double low =
+      std::max(lowest(g.pixelWidth, g.logicalWidth), lowest(g.pixelHeight, g.logicalHeight));
+  const double high =
+      std::min(highest(g.pixelWidth, g.logicalWidth), highest(g.pixelHeight, g.logicalHeight));
+  for (int denominator = 1; low < high && denominator <= 1000; ++denominator) {
+    const double numerator = std::floor(high * denominator + 1e-9);
+    if (numerator / denominator > low) return numerator / denominator;
+  }
+  // Sizes no one scale gives: the longer side's ratio errs least.
+  return g.logicalWidth >= g.logicalHeight ? across : down;
 }
 
 int ScreenLayout::OutputAt(std::int64_t x, std::int64_t y) const {
@@ -33,10 +55,16 @@ int ScreenLayout::OutputAt(std::int64_t x, std::int64_t y) const {
   return -1;
 }
 
+// The last pixel of an output whose logical size was cut reaches past it,
+// or lies wholly past it (2560 pixels at 1.5 in 1706 units), where no
+// pointer goes: then just inside the edge.
 LogicalPoint ScreenLayout::ToLogical(int output, std::int64_t x, std::int64_t y) const {
   const PlacedOutput& o = outputs_[static_cast<std::size_t>(output)];
-  return {o.geometry.logicalX + (double(x - o.left) + 0.5) / o.scaleX,
-          o.geometry.logicalY + (double(y - o.top) + 0.5) / o.scaleY};
+  const auto within = [&](std::int64_t pixel, std::int32_t size) {
+    return std::min((double(pixel) + 0.5) / o.scale, size - 1.0 / 16);
+  };
+  return {o.geometry.logicalX + within(x - o.left, o.geometry.logicalWidth),
+          o.geometry.logicalY + within(y - o.top, o.geometry.logicalHeight)};
 }
 
 std::optional<ScreenPoint> ScreenLayout::FromLogical(double x, double y) const {
@@ -48,11 +76,10 @@ std::optional<ScreenPoint> ScreenLayout::FromLogical(double x, double y) const {
     // The small allowance keeps a point exactly on a pixel's edge (logical
     // 300 at scale 1.5 is pixel 450) from falling into the one before.
     const auto px = std::min<std::int64_t>(
-        g.pixelWidth - 1,
-        static_cast<std::int64_t>(std::floor((x - g.logicalX) * o.scaleX + 1e-6)));
+        g.pixelWidth - 1, static_cast<std::int64_t>(std::floor((x - g.logicalX) * o.scale + 1e-6)));
     const auto py = std::min<std::int64_t>(
         g.pixelHeight - 1,
-        static_cast<std::int64_t>(std::floor((y - g.logicalY) * o.scaleY + 1e-6)));
+        static_cast<std::int64_t>(std::floor((y - g.logicalY) * o.scale + 1e-6)));
     return ScreenPoint{static_cast<std::int32_t>(o.left + px),
                        static_cast<std::int32_t>(o.top + py)};
   }

@@ -28,8 +28,9 @@ struct PlacedOutput {
   OutputGeometry geometry;
   // Where its pixel (0, 0) lies in the screen space.
   std::int64_t left = 0, top = 0;
-  // Physical pixels per logical unit, across and down.
-  double scaleX = 1, scaleY = 1;
+  // Physical pixels per logical unit, the same across and down: the
+  // compositor scales an output evenly.
+  double scale = 1;
 
   bool Holds(std::int64_t x, std::int64_t y) const {
     return x >= left && y >= top && x < left + geometry.pixelWidth &&
@@ -50,6 +51,12 @@ class ScreenLayout {
   ScreenLayout() = default;
   // Outputs without a size yet are left out.
   explicit ScreenLayout(const std::vector<OutputGeometry>& outputs);
+  // The scale an output is shown at, from its sizes: the compositor tells
+  // the logical size in whole units, cut or rounded (1280 pixels at 1.5
+  // make 853 units), so one side's ratio may be off by up to a unit. Of the
+  // scales that give both sizes, the simplest fraction, as people choose
+  // 1.5 or 1.25.
+  static double ScaleOf(const OutputGeometry& g);
   static bool HasSize(const OutputGeometry& g) {
     return g.logicalWidth > 0 && g.logicalHeight > 0 && g.pixelWidth > 0 && g.pixelHeight > 0;
   }
@@ -58,7 +65,8 @@ class ScreenLayout {
   // Index into Outputs() of the output that shows screen pixel (x, y), or -1.
   int OutputAt(std::int64_t x, std::int64_t y) const;
   // The layout point at the centre of screen pixel (x, y) of that output:
-  // where a pointer must go to be over that pixel and no other.
+  // where a pointer must go to be over that pixel and no other (just inside
+  // the output's edge for a last pixel that reaches past it).
   LogicalPoint ToLogical(int output, std::int64_t x, std::int64_t y) const;
   // The screen pixel under a layout point; nothing when no output has it.
   std::optional<ScreenPoint> FromLogical(double x, double y) const;

@@ -248,8 +248,8 @@ void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
   const PlacedOutput& o = layout.Outputs()[std::size_t(to.output)];
   const std::size_t stream = streamOf[std::size_t(to.output)];
   state_->session->MovePointer(state_->streams[stream].node,
-                               (double(to.x - o.left) + 0.25) / o.scaleX,
-                               (double(to.y - o.top) + 0.25) / o.scaleY);
+                               (double(to.x - o.left) + 0.25) / o.scale,
+                               (double(to.y - o.top) + 0.25) / o.scale);
 }
 
 void PortalDesktop::MouseEvent(std::uint32_t flags) {

@@ -52,10 +52,10 @@ const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect 
   AlignedSpan xs{0, g.logicalWidth, 0, g.pixelWidth}, ys{0, g.logicalHeight, 0, g.pixelHeight};
   if (!wholeOutput && c.regionsWork) {
     xs = Align(std::max<std::int64_t>(0, need.left - kCaptureMargin),
-               std::min<std::int64_t>(g.pixelWidth, need.right + kCaptureMargin), o.scaleX,
+               std::min<std::int64_t>(g.pixelWidth, need.right + kCaptureMargin), o.scale,
                g.logicalWidth, g.pixelWidth);
     ys = Align(std::max<std::int64_t>(0, need.top - kCaptureMargin),
-               std::min<std::int64_t>(g.pixelHeight, need.bottom + kCaptureMargin), o.scaleY,
+               std::min<std::int64_t>(g.pixelHeight, need.bottom + kCaptureMargin), o.scale,
                g.logicalHeight, g.pixelHeight);
   }
   const bool whole =

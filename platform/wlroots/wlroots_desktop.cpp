@@ -258,9 +258,13 @@ bool WlrootsDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   state_->NoteLayout();
   const std::uint64_t now = state_->client->LayoutGeneration();
   if (move->generation != now || state_->readGeneration != now ||
-      Clock::now() - state_->layoutChangedAt < kLayoutSettles ||
-      state_->client->Layout().OutputAt(x, y) < 0)
+      Clock::now() - state_->layoutChangedAt < kLayoutSettles)
     return false;
+  // Off the outputs, or a last pixel that lies past its output's logical
+  // edge, where no pointer goes.
+  const std::optional<ScreenPoint> under =
+      state_->client->Layout().FromLogical(move->to.x, move->to.y);
+  if (!under || !(*under == ScreenPoint{x, y})) return false;
   state_->move = move;
   return true;
 }

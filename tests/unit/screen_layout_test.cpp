@@ -27,6 +27,9 @@ const std::vector<std::vector<OutputGeometry>> kLayouts = {
     {Output(0, 0, 40, 30, 1), Output(40, 0, 40, 30, 1.5)},
     {Output(0, 0, 40, 30, 2), Output(40, 10, 60, 20, 1), Output(-30, -20, 30, 20, 1.5)},
     {Output(0, 0, 40, 30, 1.25), Output(0, 30, 40, 32, 2)},
+    // 41 pixels at 1.5 told as 27 units (27.33 cut): the last pixel
+    // reaches past the output's logical edge.
+    {Output(0, 0, 40, 30, 1), OutputGeometry{45, 0, 27, 20, 41, 30}},
 };
 
 class EveryLayout : public testing::TestWithParam<std::vector<OutputGeometry>> {};
@@ -67,8 +70,8 @@ TEST_P(EveryLayout, WholeLogicalPointsLandOnThePixelAtTheirCorner) {
       for (int lx = g.logicalX; lx < g.logicalX + g.logicalWidth; ++lx) {
         const auto p = layout.FromLogical(lx, ly);
         ASSERT_TRUE(p);
-        EXPECT_EQ(p->x, o.left + std::int64_t(std::floor((lx - g.logicalX) * o.scaleX + 1e-9)));
-        EXPECT_EQ(p->y, o.top + std::int64_t(std::floor((ly - g.logicalY) * o.scaleY + 1e-9)));
+        EXPECT_EQ(p->x, o.left + std::int64_t(std::floor((lx - g.logicalX) * o.scale + 1e-9)));
+        EXPECT_EQ(p->y, o.top + std::int64_t(std::floor((ly - g.logicalY) * o.scale + 1e-9)));
       }
   }
 }
@@ -92,6 +95,44 @@ TEST(ScreenLayout, MixedScalesPlaceOutputsAtTheLargestScale) {
   const LogicalBox extent = layout.Extent();
   EXPECT_EQ(extent.width, 2560);
   EXPECT_EQ(extent.height, 720);
+}
+
+// Compositors tell logical sizes in whole units, cut (wlroots) or rounded
+// (KDE); the scale is the one the output is really shown at.
+TEST(ScreenLayout, TheScaleSurvivesLogicalSizesCutToWholeUnits) {
+  const struct {
+    OutputGeometry g;
+    double scale;
+  } cases[] = {
+      {{0, 0, 1280, 720, 1920, 1080}, 1.5},  {{0, 0, 720, 1280, 1080, 1920}, 1.5},
+      {{0, 0, 853, 480, 1280, 720}, 1.5},    {{0, 0, 1706, 960, 2560, 1440}, 1.5},
+      {{0, 0, 1707, 960, 2560, 1440}, 1.5},  {{0, 0, 1092, 614, 1366, 768}, 1.25},
+      {{0, 0, 1097, 617, 1920, 1080}, 1.75},
+  };
+  for (const auto& c : cases)
+    EXPECT_DOUBLE_EQ(ScreenLayout::ScaleOf(c.g), c.scale)
+        << c.g.pixelWidth << "x" << c.g.pixelHeight;
+  // 1.33, which no simpler fraction beats by much: the far pixel of the
+  // output still lands within a fifth of a pixel of where it is.
+  const double odd = ScreenLayout::ScaleOf({0, 0, 1924, 1082, 2560, 1440});
+  EXPECT_NEAR(2560 / odd * 1.33, 2560, 0.2);
+}
+
+// A second output shown at 1.5 whose 1280 pixels were told as 853 units:
+// placed and pointed at as at 1.5, not 1280 / 853.
+TEST(ScreenLayout, ACutOutputIsPointedAtByItsTrueScale) {
+  const ScreenLayout layout(
+      {Output(0, 0, 1280, 720, 1), OutputGeometry{1380, 0, 853, 480, 1280, 720}});
+  EXPECT_EQ(layout.Outputs()[1].left, 2070);
+  const LogicalPoint p = layout.ToLogical(1, 2700, 508);
+  EXPECT_DOUBLE_EQ(p.x, 1380 + 630.5 / 1.5);
+  EXPECT_DOUBLE_EQ(p.y, 508.5 / 1.5);
+  // Its last pixel column lies wholly past 1706 units at 2560 pixels: no
+  // layout point is over it.
+  const ScreenLayout wide({OutputGeometry{0, 0, 1706, 960, 2560, 1440}});
+  const LogicalPoint edge = wide.ToLogical(0, 2559, 0);
+  EXPECT_LT(edge.x, 1706);
+  EXPECT_EQ(wide.FromLogical(edge.x, edge.y)->x, 2558);
 }
 
 // A cursor move off the outputs stops at the nearest edge pixel of the

@@ -15,7 +15,8 @@
 #     outputs-change: a target on each of two outputs, each shown by a
 #       backdrop that logs every press; under 15 ms passes the second
 #       output is moved, rescaled, unplugged and plugged in again 100
-#       times: no press but on the targets' grid points, and then every
+#       times, and left at 1280 x 720 pixels, which sway tells as 853 x 480
+#       units: no press but on the targets' grid points, and then every
 #       one of them again
 #   On mutter (GNOME, through the desktop portal; DRIVER is
 #   mutter_input_driver, which also answers the portal's dialog):
@@ -307,7 +308,9 @@ outputs_change() {
         swaymsg -s "$1" "[title=\"^wlroots - $second\$\"] kill" && swaymsg create_output &&
         second=WL-$i && swaymsg "output $second resolution 1920x1080 position 1380 0 scale 1.5" ||
         exit 1
-    done >/dev/null' sh "$OUTER_SWAYSOCK" || fail "the outputs could not be changed"
+    done >/dev/null
+    swaymsg "output $second resolution 1280x720" >/dev/null' sh "$OUTER_SWAYSOCK" ||
+    fail "the outputs could not be changed"
   [ "$(as_session_user swaymsg -t get_outputs | jq -r '.[].name' | tr '\n' ' ')" = "WL-1 WL-102 " ] ||
     fail "test setup: the outputs are $(as_session_user swaymsg -t get_outputs | jq -r '.[].name')"
   form_alive || fail "colorclicker exited"
