@@ -8,7 +8,10 @@
 // With mixed scales every origin is the logical position times the largest
 // scale, rounded up: an output never grows past the logical room it has at
 // that scale, so no two overlap, and every one of its pixels has a place
-// of its own; what lies between outputs reads as nothing.
+// of its own; what lies between outputs reads as nothing. (Only an output
+// whose logical size was cut to whole units reaches up to a pixel past its
+// room; where a neighbour starts there, that column is the first one's,
+// which shows the same, and is never pressed.)
 #include <cstdint>
 #include <optional>
 #include <vector>
