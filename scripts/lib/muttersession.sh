@@ -63,6 +63,7 @@ start_mutter() {
     XDG_DATA_HOME="$r/data" GSETTINGS_BACKEND=keyfile XCURSOR_PATH="$r/cursors" XCURSOR_THEME=invisible \
     dbus-run-session -- sh -c "$inside" >"$r/session.log" 2>&1 &
   STARTED_PIDS+=($!)
+  STARTED_GROUPS+=($!)
   local group=$!
   if ! wait_for 30 test -s "$r/displays"; then
     echo "mutter did not start:" >&2

@@ -5,6 +5,9 @@
 . "$(dirname "${BASH_SOURCE[0]}")/form.sh"
 
 STARTED_PIDS=()
+# Process groups started here (a whole desktop session), every member of
+# which must be gone before stop_started returns.
+STARTED_GROUPS=()
 
 # start_x_server SERVER ARGS...: an X server on a free display, found with
 # -displayfd; exports DISPLAY and keeps the server's PID in SERVER_PID.
@@ -22,6 +25,12 @@ start_x_server() {
   fi
   rm -f "$fifo"
   export DISPLAY=":$number"
+  # A number the server took can still be served by another that is
+  # going away (an abstract socket outlives its lock file).
+  if ! wait_for 10 xdpyinfo >/dev/null 2>&1; then
+    echo "$1 started on $DISPLAY, but does not answer there" >&2
+    return 1
+  fi
 }
 
 # start_xvfb WIDTHxHEIGHT [DEPTH]: a private Xvfb, 24 bits deep unless told
@@ -49,12 +58,50 @@ start_bg() {
 # server. A process ended by the signal makes wait fail: under set -e
 # that must not cut the loop short and leave the rest running.
 stop_started() {
-  local i
+  local i group locks
+  locks=$(own_x_locks)
   for ((i = ${#STARTED_PIDS[@]} - 1; i >= 0; i--)); do
     kill "${STARTED_PIDS[i]}" 2>/dev/null || true
     wait "${STARTED_PIDS[i]}" 2>/dev/null || true
   done
-  STARTED_PIDS=()
+  for group in "${STARTED_GROUPS[@]}"; do
+    wait_for 10 eval "! pgrep -g $group >/dev/null" ||
+      { kill -9 -- "-$group" 2>/dev/null; wait_for 5 eval "! pgrep -g $group >/dev/null"; }
+  done
+  release_x_locks <<<"$locks"
+  STARTED_PIDS=() STARTED_GROUPS=()
+}
+
+# The lock files of X displays held by a process started here or one of
+# its descendants (a compositor serving XWayland), or by nobody any more,
+# as "LOCK PID" lines.
+own_x_locks() {
+  local lock pid p
+  for lock in /tmp/.X*-lock; do
+    pid=$(tr -dc 0-9 <"$lock" 2>/dev/null) p=$pid
+    [ -z "$pid" ] || kill -0 "$pid" 2>/dev/null || { echo "$lock $pid"; continue; }
+    while [ -n "$p" ] && ((p > 1)); do
+      [[ " ${STARTED_PIDS[*]} " != *" $p "* ]] || { echo "$lock $pid"; break; }
+      p=$(ps -o ppid= -p "$p" 2>/dev/null | tr -d ' ')
+    done
+  done
+}
+
+# release_x_locks < "LOCK PID" lines: once each holder and the XWayland
+# serving its display are gone, their lock file and socket go too: a
+# compositor that ends on a signal leaves them, and the next server would
+# be handed a display that nobody serves.
+release_x_locks() {
+  local lock pid display
+  while read -r lock pid; do
+    [ -n "$lock" ] || continue
+    display=${lock#/tmp/.X} display=${display%-lock}
+    wait_for 10 eval "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null
+    wait_for 10 eval "! pgrep -f 'Xwayland :$display( |\$)' >/dev/null" ||
+      pkill -9 -f "Xwayland :$display( |\$)"
+    [ "$(tr -dc 0-9 <"$lock" 2>/dev/null)" = "$pid" ] || continue
+    rm -f "$lock" "/tmp/.X11-unix/X$display"
+  done
 }
 
 # wait_for TIMEOUT_S CMD...: polls CMD every 0.1 s until it succeeds.
@@ -65,6 +112,18 @@ wait_for() {
     ((SECONDS < deadline)) || return 1
     sleep 0.1
   done
+}
+
+# The program's pass lines, with COLORCLICKER_LOG_PASSES=1 on its stderr:
+# "colorclicker: pass N: C clicked, S skipped".
+# pass_count LOG
+pass_count() { grep -c '^colorclicker: pass ' "$1"; }
+# incomplete_passes LOG FROM POINTS [SKIPPED]: the pass lines from pass FROM
+# on that did not click POINTS points, or skipped other than SKIPPED of them
+# (0 unless told; "any" for any number).
+incomplete_passes() {
+  awk -F'[ :,]+' -v from="$2" -v points="$3" -v skipped="${4:-0}" '/^colorclicker: pass / &&
+    $3 >= from && ($4 != points || (skipped != "any" && $6 != skipped))' "$1"
 }
 
 # drag X0 Y0 X1 Y1: press the left button at one point, release it at another.

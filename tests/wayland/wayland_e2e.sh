@@ -214,8 +214,21 @@ if [ "$desktop" = mutter ]; then
     ((out_lx == 0)) || pointer key 0xffeb+0xffe1+0xff53
     return 1
   }
-  wait_for 15 target_at || fail "test setup: the target is at $tx $ty"
-  tx=$((tx - out_lx)) win_x=$((tx - 250)) win_y=$((ty - 131))
+  # mutter may move a window again after it first shows it (seen: 100 px
+  # up, which put the pick point on the near miss): found twice, half a
+  # second apart, in the same place.
+  target_settled() {
+    local was
+    target_at || return 1
+    was="$tx $ty"
+    sleep 0.5
+    target_at && [ "$tx $ty" = "$was" ]
+  }
+  locate_target() {
+    wait_for 20 target_settled || fail "test setup: the target is at $tx $ty"
+    tx=$((tx - out_lx)) win_x=$((tx - 250)) win_y=$((ty - 131))
+  }
+  locate_target
 fi
 in_session env COLORCLICKER_LOG_PASSES=1 "$app"
 start_bg "${SESSION_COMMAND[@]}" 2>"$work/app.err"
@@ -237,6 +250,8 @@ else
   as_session_user xdotool search --name '^Form1$' windowmove --sync 1400 800 >/dev/null
   form_moved() { read -r form_x form_y <<<"$(form_rect)"; ((form_x >= 1400 && form_y >= 800)); }
   wait_for 5 form_moved || fail "test setup: colorclicker's window at $(form_rect)"
+  # Once more, now that our window is in place.
+  locate_target
 fi
 read -r form_x form_y <<<"$(form_rect)"
 
@@ -250,7 +265,7 @@ click_at() { pointer move "$1" "$2"; sleep 0.1; pointer down; pointer up; sleep 
 target_clicks() { grep -c '^click .* 3366cc' "$runtime/clicks.log"; }
 clicks_at_least() { [ "$(target_clicks)" -ge "$1" ]; }
 form_alive() { kill -0 "$app_pid" 2>/dev/null; }
-passes() { grep -c '^colorclicker: pass ' "$work/app.err"; }
+passes() { pass_count "$work/app.err"; }
 passes_at_least() { [ "$(passes)" -ge "$1" ]; }
 
 # Corners 50 (painted-pointer: 110) left of and 20 above the target and
@@ -367,10 +382,12 @@ else
   [ "$clicked" == "$expected" ] || { [ -n "${flash:-}" ] && [ -z "$(comm -13 <(echo "$expected") <(echo "$clicked"))" ]; } ||
     fail "clicked points differ from the grid: $(diff <(echo "$expected") <(echo "$clicked") | tr '\n' ' ')"
   if grep '^click' "$runtime/clicks.log" | grep -qv 'button 1$'; then fail "a button other than the left one"; fi
-  # With the pointer painted into what is read, too: after each click the
-  # arrow lies over the rows below it.
-  if [ "$desktop" = sway ]; then
-    short=$(grep '^colorclicker: pass ' "$work/app.err" | grep -v ': 20 clicked, 0 skipped$')
+  # Every pass on the untouched desktop clicks all 20 points and skips
+  # none; on sway the first too. With the pointer painted into what is
+  # read, too: after each click the arrow lies over the rows below it.
+  if [ -z "${flash:-}" ]; then
+    wait_for 60 passes_at_least 3 || fail "fewer than 3 passes"
+    short=$(incomplete_passes "$work/app.err" "$([ "$desktop" = sway ] && echo 1 || echo 2)" 20)
     [ -z "$short" ] || fail "passes that did not click all 20 points: $(tr '\n' ' ' <<<"$short")"
   fi
 fi
