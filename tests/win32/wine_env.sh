@@ -12,8 +12,17 @@ wine=$(command -v wine || command -v wine64) || { echo "FAIL: wine is not instal
 
 work=$(mktemp -d)
 cleanup() {
-  if [[ -d $work/prefix ]]; then WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true; fi
+  local server
+  if [[ -d $work/prefix ]]; then
+    # The server's socket lives in a folder of Wine's own under /tmp, named
+    # after the prefix's device and inode, which goes only with the prefix.
+    server=$(printf 'server-%x-%x' $(stat -c '%d %i' "$work/prefix"))
+    WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
+  fi
   stop_started
+  for server in ${server:+/tmp/wine-*/"$server" /tmp/.wine-"$(id -u)"/"$server"}; do
+    [ -d "$server" ] && rm -rf "$server" && rmdir "$(dirname "$server")" 2>/dev/null
+  done
   if [[ -n ${KEEP_WORK:-} ]]; then echo "kept $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
