@@ -1,5 +1,7 @@
 #include "tests/support/fake_desktop.h"
 
+#include <climits>
+
 class FakeScreenContext : public ScreenContext {
  public:
   explicit FakeScreenContext(FakeDesktop& desktop) : desktop_(desktop) { ++desktop_.liveContexts; }
@@ -67,7 +69,22 @@ void FakeDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 
 void FakeDesktop::MouseEvent(std::uint32_t flags) {
   events.push_back({DesktopEvent::Button, cursor_.x, cursor_.y, flags});
+  if (flags & MOUSEEVENTF_LEFTUP) lagLeft_ = inputStuck ? INT_MAX : releaseLagReads;
   if ((flags & MOUSEEVENTF_LEFTUP) && onLeftClick) onLeftClick(*this, cursor_);
+}
+
+bool FakeDesktop::AwaitInputHandled() {
+  if (lagLeft_ > 0 && inputStuck) return false;
+  lagLeft_ = 0;
+  return true;
+}
+
+bool FakeDesktop::AnyMouseButtonDown() {
+  if (lagLeft_ > 0) {
+    if (!inputStuck) --lagLeft_;
+    return true;
+  }
+  return userHoldsButton;
 }
 
 void FakeDesktop::Sleep(std::uint32_t ms) { events.push_back({DesktopEvent::Sleep, 0, 0, ms}); }
