@@ -127,7 +127,8 @@ class Desktop {
   // whether the press would land at (x, y) as the screen is right now. Not
   // when (x, y) is on no monitor (the cursor stops at an edge, over
   // whatever is there), nor when the cursor is elsewhere (the user moved
-  // it, or the system kept it out), as far as the desktop can tell.
+  // it, or the system kept it out), as far as the desktop can tell. A
+  // desktop whose first move can land wrong may move it once more first.
   virtual bool CursorIsAt(std::int32_t x, std::int32_t y) = 0;
   // While held, the screen's size and monitors cannot change, so that what
   // CursorIsAt says still holds when the press follows. Held only for the

@@ -157,10 +157,13 @@ PassReport Tracker::ScanPassPerSample() {
 // A screen that is not the user's (locked, a secure desktop, a program
 // that has it to itself) may read black where nothing is: such a pass
 // reads nothing and clicks nothing, and the next tick asks again. Input
-// still queued from the last pass is waited for once more here.
+// still queued from the last pass is waited for once more here; after
+// that the system has handled it or dropped it (a hook may swallow it),
+// and waiting on would stop tracking for good.
 bool Tracker::BeginPass() {
   if (!desktop_.SessionOnScreen()) return false;
-  if (inputQueued_) inputQueued_ = !desktop_.AwaitInputHandled();
+  if (inputQueued_) desktop_.AwaitInputHandled();
+  inputQueued_ = false;
   if (ScreenDC) ScreenDC->StartPass();
   return true;
 }

@@ -1,7 +1,5 @@
 #include "tests/support/fake_desktop.h"
 
-#include <climits>
-
 class FakeScreenContext : public ScreenContext {
  public:
   explicit FakeScreenContext(FakeDesktop& desktop) : desktop_(desktop) { ++desktop_.liveContexts; }
@@ -69,19 +67,25 @@ void FakeDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 
 void FakeDesktop::MouseEvent(std::uint32_t flags) {
   events.push_back({DesktopEvent::Button, cursor_.x, cursor_.y, flags});
-  if (flags & MOUSEEVENTF_LEFTUP) lagLeft_ = inputStuck ? INT_MAX : releaseLagReads;
+  if (flags & MOUSEEVENTF_LEFTUP) {
+    if (inputStuck)
+      swallowed_ = true;
+    else
+      lagLeft_ = releaseLagReads;
+  }
   if ((flags & MOUSEEVENTF_LEFTUP) && onLeftClick) onLeftClick(*this, cursor_);
 }
 
 bool FakeDesktop::AwaitInputHandled() {
-  if (lagLeft_ > 0 && inputStuck) return false;
+  if (swallowed_ && inputStuck) return false;
+  swallowed_ = false;
   lagLeft_ = 0;
   return true;
 }
 
 bool FakeDesktop::AnyMouseButtonDown() {
   if (lagLeft_ > 0) {
-    if (!inputStuck) --lagLeft_;
+    --lagLeft_;
     return true;
   }
   return userHoldsButton;

@@ -70,8 +70,8 @@ class FakeDesktop : public Desktop {
   bool userHoldsButton = false;
   // After each left release of ours the system still reports the left
   // button down for this many reads, unless it is waited for, as Windows
-  // does while its low-level hooks take their time; never handled at all
-  // while inputStuck.
+  // does while its low-level hooks take their time. While inputStuck, the
+  // releases never reach the system (a hook swallows them).
   int releaseLagReads = 0;
   bool inputStuck = false;
   bool sessionOnScreen = true;
@@ -88,4 +88,5 @@ class FakeDesktop : public Desktop {
   std::vector<Colorref> pixels_;
   ScreenPoint cursor_;
   int lagLeft_ = 0;
+  bool swallowed_ = false;
 };
