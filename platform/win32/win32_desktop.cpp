@@ -9,6 +9,8 @@ namespace {
 // Longer than a low-level hook may take before the system passes it over
 // (LowLevelHooksTimeout, 300 ms or less by default).
 constexpr DWORD kInputHandledWithinMs = 500;
+// Wine reports a stale cursor position for up to 6 ms after a move.
+constexpr DWORD kEchoSettleMs = 10;
 
 // The system's state of the buttons: ours included until it handled them,
 // and all up while a window of a program with more rights is in front.
@@ -65,9 +67,11 @@ void Win32Desktop::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 // has them now: the virtual screen's bounding box also takes in the gaps
 // between monitors of different sizes. A first move can land wrong where
 // monitors differ in size, and under Wine a late echo of an earlier move
-// can overwrite it: so it is made once more before the point is given up.
+// can overwrite it, 1 to 6 ms after: so it is made once more, once such
+// an echo has come in, before the point is given up.
 bool Win32Desktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   if (CursorAt(x, y)) return true;
+  ::Sleep(kEchoSettleMs);
   ::SetCursorPos(x, y);
   return CursorAt(x, y);
 }
