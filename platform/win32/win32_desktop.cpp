@@ -6,8 +6,9 @@
 #include "platform/win32/windows_api.h"
 
 namespace {
-// Longer than a low-level hook may take before the system passes it over
-// (LowLevelHooksTimeout, 300 ms or less by default).
+// Ample for the hooks of mouse utilities, which the system passes over
+// when they take too long (LowLevelHooksTimeout); a click not handled by
+// then ends the clicks of its pass.
 constexpr DWORD kInputHandledWithinMs = 500;
 // Wine reports a stale cursor position for up to 6 ms after a move.
 constexpr DWORD kEchoSettleMs = 10;
