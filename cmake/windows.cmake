@@ -14,8 +14,10 @@ set(_win32_definitions UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN WINVER=0x06
 add_library(platform_win32 STATIC
   platform/win32/win32_desktop.cpp
   platform/win32/screen_reader.cpp
-  platform/win32/window_at_point.cpp)
-target_link_libraries(platform_win32 PUBLIC desktop_seam user32 gdi32 advapi32 dwmapi)
+  platform/win32/window_at_point.cpp
+  platform/win32/input_watch.cpp
+  platform/win32/session_state.cpp)
+target_link_libraries(platform_win32 PUBLIC desktop_seam user32 gdi32 shell32 dwmapi)
 target_compile_definitions(platform_win32 PUBLIC ${_win32_definitions})
 
 add_library(ui_win32 STATIC

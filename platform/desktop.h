@@ -116,21 +116,32 @@ class Desktop {
   // Button events at the current cursor position; flags MOUSEEVENTF_*,
   // each set bit handled in increasing order.
   virtual void MouseEvent(std::uint32_t flags) = 0;
+  // Waits, for a moment at most, until the system has handled the button
+  // events sent so far: where it only queues them (Windows, behind every
+  // low-level hook), a cursor moved on too soon would take a click along.
+  // False when they are still queued.
+  virtual bool AwaitInputHandled() { return true; }
   virtual void Sleep(std::uint32_t ms) = 0;
 
   // Asked after the cursor was moved to (x, y), right before the press:
   // whether the press would land at (x, y) as the screen is right now. Not
   // when (x, y) is on no monitor (the cursor stops at an edge, over
   // whatever is there), nor when the cursor is elsewhere (the user moved
-  // it, or the system kept it out), as far as the desktop can tell.
+  // it, or the system kept it out), as far as the desktop can tell. A
+  // desktop whose first move can land wrong may move it once more first.
   virtual bool CursorIsAt(std::int32_t x, std::int32_t y) = 0;
   // While held, the screen's size and monitors cannot change, so that what
   // CursorIsAt says still holds when the press follows. Held only for the
   // few requests of one click; backends without such a lock do nothing.
   virtual void HoldScreenLayout(bool hold) { (void)hold; }
-  // Whether the user holds any mouse button down right now, as the desktop
-  // reports it (not the program's own synthetic events).
+  // Whether the user holds any mouse button down right now: the user's own
+  // buttons, never the program's synthetic events.
   virtual bool AnyMouseButtonDown() = 0;
+  // Whether the screen shows the user's session and takes its input right
+  // now. Not on a lock screen or a secure desktop, nor under a program that
+  // has the screen to itself: reads there may come back black, and clicks
+  // would go elsewhere.
+  virtual bool SessionOnScreen() { return true; }
   // Whether the topmost window at (x, y), frame included, is this
   // program's own.
   virtual bool IsOwnWindowAt(std::int32_t x, std::int32_t y) = 0;

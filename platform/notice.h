@@ -30,7 +30,8 @@ enum class Reason {
   PortalGone,          // detail: the bus name of the portal or backend that went away
 
   // While tracking: the colour showed in a window that runs with more
-  // rights (as administrator), where the system drops our clicks.
+  // rights (as administrator, or as the system), where the system drops
+  // our clicks.
   ElevatedTarget,
 
   // The end: the program cannot go on.

@@ -35,8 +35,7 @@ PassReport Tracker::ScanPass() {
   // Without a handle every read fails, and a failed read never matches.
   ScreenContext* const screen = ScreenDC.get();
   const Colorref target = controls_.TargetColor.GetColor();
-  if (!screen || target == CLR_INVALID) return report;
-  screen->StartPass();
+  if (!screen || target == CLR_INVALID || !BeginPass()) return report;
 
   const std::int64_t limit =
       static_cast<std::int64_t>(std::min<std::size_t>(scanChunkLimit_, std::size_t{1} << 40));
@@ -147,12 +146,26 @@ void Tracker::Read(const SampleGrid& grid, std::vector<Colorref>& buffer) {
 
 PassReport Tracker::ScanPassPerSample() {
   PassReport report;
-  if (ScreenDC) ScreenDC->StartPass();
+  if (!BeginPass()) return report;
   ForEachPoint(TrackingArea, [&](std::int32_t x, std::int32_t y) {
     if (RunMatches(x, y)) ++(ClickAt(x, y) ? report.clicks : report.skipped);
   });
   TellWhatWasDropped();
   return report;
+}
+
+// A screen that is not the user's (locked, a secure desktop, a program
+// that has it to itself) may read black where nothing is: such a pass
+// reads nothing and clicks nothing, and the next tick asks again. Input
+// still queued from the last pass is waited for once more here; after
+// that the system has handled it or dropped it (a hook may swallow it),
+// and waiting on would stop tracking for good.
+bool Tracker::BeginPass() {
+  if (!desktop_.SessionOnScreen()) return false;
+  if (inputQueued_) desktop_.AwaitInputHandled();
+  inputQueued_ = false;
+  if (ScreenDC) ScreenDC->StartPass();
+  return true;
 }
 
 // Five samples 5 px apart, read one at a time and only until one differs.
@@ -170,9 +183,11 @@ bool Tracker::RunMatches(std::int32_t x, std::int32_t y) {
 // what they drag, or end a capture in progress); not where the system
 // would drop it unseen; and not where the screen has gone or the cursor
 // did not go: asked right before the press, with the layout held until
-// the click is done.
+// the click is done. The cursor moves on only once the system has handled
+// the last click's events: while they are queued, they would go along with
+// it, and the desktop could take our own press for the user's.
 bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
-  if (desktop_.IsOwnWindowAt(x, y) || desktop_.AnyMouseButtonDown()) return false;
+  if (inputQueued_ || desktop_.IsOwnWindowAt(x, y) || desktop_.AnyMouseButtonDown()) return false;
   if (desktop_.DropsInputAt(x, y)) {
     inputDropped_ = true;
     return false;
@@ -187,6 +202,7 @@ bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
   Clicker.Press(1);
   Clicker.Wait(0);
   Clicker.Release(1);
+  inputQueued_ = !desktop_.AwaitInputHandled();
   return true;
 }
 

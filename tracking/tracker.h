@@ -63,6 +63,8 @@ class Tracker {
 
  private:
   void CaptureCorner(TextControl& xEdit, TextControl& yEdit, std::int32_t& x, std::int32_t& y);
+  // False when the pass must neither read nor click.
+  bool BeginPass();
   bool RunMatches(std::int32_t x, std::int32_t y);
   // False when the point was skipped and nothing was sent.
   bool ClickAt(std::int32_t x, std::int32_t y);
@@ -77,6 +79,9 @@ class Tracker {
   // A point skipped because the system would drop the click there; whether
   // the user was told since tracking last started.
   bool inputDropped_ = false, toldOfDroppedInput_ = false;
+  // The last click's events were still queued when the wait for them
+  // ended: no more clicks until they are handled.
+  bool inputQueued_ = false;
   // Samples of the latest bulk reads; they grow with the area and never
   // shrink, so passes over the same area allocate nothing.
   std::vector<Colorref> scanFirsts_, scanSamples_;

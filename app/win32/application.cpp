@@ -36,12 +36,16 @@ void TApplication::Run() {
   }
 }
 
+// Topmost: the passes go on under a box, and each click may bring the
+// window it lands on to the front, which would hide the box.
 void TApplication::ShowException(const Exception& e) const {
   HWND owner = mainForm_ ? mainForm_->Handle() : nullptr;
-  ::MessageBoxW(owner, Utf8ToWide(e.Message()).c_str(), L"colorclicker", MB_OK | MB_ICONERROR);
+  ::MessageBoxW(owner, Utf8ToWide(e.Message()).c_str(), L"colorclicker",
+                MB_OK | MB_ICONERROR | MB_TOPMOST);
 }
 
 void TApplication::Tell(const std::string& message) const {
   HWND owner = mainForm_ ? mainForm_->Handle() : nullptr;
-  ::MessageBoxW(owner, Utf8ToWide(message).c_str(), L"colorclicker", MB_OK | MB_ICONWARNING);
+  ::MessageBoxW(owner, Utf8ToWide(message).c_str(), L"colorclicker",
+                MB_OK | MB_ICONWARNING | MB_TOPMOST);
 }

@@ -2,8 +2,6 @@
 
 #include <dwmapi.h>
 
-#include <optional>
-
 namespace {
 // Windows of apps on another virtual desktop, and suspended store apps,
 // stay "visible" but are cloaked: nothing of them is on the screen.
@@ -29,23 +27,6 @@ bool TakesClickAt(HWND window, POINT point) {
   return inside;
 }
 
-// The mandatory label's RID (SECURITY_MANDATORY_*_RID) of a process's
-// token.
-std::optional<DWORD> IntegrityLevelOf(HANDLE process) {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(process, TOKEN_QUERY, &token)) return std::nullopt;
-  alignas(TOKEN_MANDATORY_LABEL) unsigned char
-      buffer[sizeof(TOKEN_MANDATORY_LABEL) + SECURITY_MAX_SID_SIZE];
-  DWORD size = 0;
-  std::optional<DWORD> level;
-  if (::GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size)) {
-    PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
-    if (::IsValidSid(sid) && *::GetSidSubAuthorityCount(sid) > 0)
-      level = *::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1u);
-  }
-  ::CloseHandle(token);
-  return level;
-}
 }  // namespace
 
 // ChildWindowFromPointEx on the desktop window takes points relative to
@@ -61,18 +42,12 @@ HWND TopLevelWindowAt(POINT point) {
   return nullptr;
 }
 
-// Processes of the same user may read each other's level, elevated or
-// not. Another user's (a service's window) cannot be read and counts as
-// not higher: better a click that may be dropped than none where it would
-// land.
-bool RunsAboveUs(HWND window) {
-  DWORD processId = 0;
-  if (!window || !::GetWindowThreadProcessId(window, &processId)) return false;
-  static const std::optional<DWORD> ours = IntegrityLevelOf(::GetCurrentProcess());
-  if (!ours) return false;
-  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-  if (!process) return false;
-  const std::optional<DWORD> theirs = IntegrityLevelOf(process);
-  ::CloseHandle(process);
-  return theirs && *theirs > *ours;
+// Reading the owner's integrity level would not do: a service's process
+// cannot be opened at all. Nobody handles the message; a window that is
+// merely busy takes it later and lets it go.
+bool RefusesOurInput(HWND window, PostMessageFunction post) {
+  static const UINT probe = ::RegisterWindowMessageW(L"colorclicker input probe");
+  if (!window || !probe) return false;
+  ::SetLastError(ERROR_SUCCESS);
+  return !post(window, probe, 0, 0) && ::GetLastError() == ERROR_ACCESS_DENIED;
 }

@@ -9,7 +9,11 @@
 // for the next one below it. Null over no window.
 HWND TopLevelWindowAt(POINT point);
 
-// Whether the process that owns `window` runs at a higher integrity level
-// than this one (as administrator), where the system drops our input
-// without an error. False when its level cannot be read.
-bool RunsAboveUs(HWND window);
+// Whether the system keeps this program's input from `window`: user
+// interface privilege isolation shields windows of programs run as
+// administrator or as the system, and drops our clicks there without a
+// word. Decided by what the system does with a message of ours (posted:
+// it waits for nobody), refused with ERROR_ACCESS_DENIED exactly where
+// input is; `post` is PostMessageW but in tests. False for no window.
+using PostMessageFunction = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+bool RefusesOurInput(HWND window, PostMessageFunction post = ::PostMessageW);

@@ -67,7 +67,28 @@ void FakeDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 
 void FakeDesktop::MouseEvent(std::uint32_t flags) {
   events.push_back({DesktopEvent::Button, cursor_.x, cursor_.y, flags});
+  if (flags & MOUSEEVENTF_LEFTUP) {
+    if (inputStuck)
+      swallowed_ = true;
+    else
+      lagLeft_ = releaseLagReads;
+  }
   if ((flags & MOUSEEVENTF_LEFTUP) && onLeftClick) onLeftClick(*this, cursor_);
+}
+
+bool FakeDesktop::AwaitInputHandled() {
+  if (swallowed_ && inputStuck) return false;
+  swallowed_ = false;
+  lagLeft_ = 0;
+  return true;
+}
+
+bool FakeDesktop::AnyMouseButtonDown() {
+  if (lagLeft_ > 0) {
+    --lagLeft_;
+    return true;
+  }
+  return userHoldsButton;
 }
 
 void FakeDesktop::Sleep(std::uint32_t ms) { events.push_back({DesktopEvent::Sleep, 0, 0, ms}); }

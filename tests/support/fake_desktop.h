@@ -44,7 +44,9 @@ class FakeDesktop : public Desktop {
   void MouseEvent(std::uint32_t flags) override;
   void Sleep(std::uint32_t ms) override;
   bool CursorIsAt(std::int32_t x, std::int32_t y) override { return monitor.Contains(x, y); }
-  bool AnyMouseButtonDown() override { return userHoldsButton; }
+  bool AwaitInputHandled() override;
+  bool AnyMouseButtonDown() override;
+  bool SessionOnScreen() override { return sessionOnScreen; }
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return ownWindow.Contains(x, y); }
   bool DropsInputAt(std::int32_t x, std::int32_t y) override {
     return elevatedWindow.Contains(x, y);
@@ -66,6 +68,13 @@ class FakeDesktop : public Desktop {
   // pixels were read.
   FakeRect monitor;
   bool userHoldsButton = false;
+  // After each left release of ours the system still reports the left
+  // button down for this many reads, unless it is waited for, as Windows
+  // does while its low-level hooks take their time. While inputStuck, the
+  // releases never reach the system (a hook swallows them).
+  int releaseLagReads = 0;
+  bool inputStuck = false;
+  bool sessionOnScreen = true;
   FakeRect ownWindow;
   // A window of a program run as administrator: clicks there are dropped.
   FakeRect elevatedWindow;
@@ -78,4 +87,6 @@ class FakeDesktop : public Desktop {
   friend class FakeScreenContext;
   std::vector<Colorref> pixels_;
   ScreenPoint cursor_;
+  int lagLeft_ = 0;
+  bool swallowed_ = false;
 };

@@ -21,10 +21,12 @@ class RecordingDesktop : public Desktop {
     if (flags & MOUSEEVENTF_LEFTUP) clicks.push_back(cursor_);
     if (sendButtons_) real_.MouseEvent(flags);
   }
+  bool AwaitInputHandled() override { return !sendButtons_ || real_.AwaitInputHandled(); }
   void Sleep(std::uint32_t ms) override { real_.Sleep(ms); }
   void HoldScreenLayout(bool hold) override { real_.HoldScreenLayout(hold); }
   bool CursorIsAt(std::int32_t x, std::int32_t y) override { return real_.CursorIsAt(x, y); }
   bool AnyMouseButtonDown() override { return real_.AnyMouseButtonDown(); }
+  bool SessionOnScreen() override { return real_.SessionOnScreen(); }
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return real_.IsOwnWindowAt(x, y); }
   bool DropsInputAt(std::int32_t x, std::int32_t y) override { return real_.DropsInputAt(x, y); }
 

@@ -133,6 +133,47 @@ TEST_P(ScanPassTest, NoClickWhileAButtonIsHeldOffTheScreenOrOnTheOwnWindow) {
   EXPECT_EQ(buttonEvents, 2 * static_cast<long>(expected.size()));  // no press at a skipped point
 }
 
+TEST_P(ScanPassTest, OurOwnReleaseIsNeverTakenForTheUsersButton) {
+  Track({0, 0, 1000, 400});
+  screen.Fill(150, 100, 200, 30, kTarget);
+  screen.releaseLagReads = 3;
+  for (int pass = 0; pass < 2; ++pass) {
+    const PassReport report =
+        GetParam() == PassKind::Bulk ? form.tracker.ScanPass() : form.tracker.ScanPassPerSample();
+    EXPECT_EQ(report.clicks, 20);
+    EXPECT_EQ(report.skipped, 0);
+  }
+  screen.events.clear();
+  screen.userHoldsButton = true;
+  EXPECT_TRUE(Pass().empty());
+
+  // Events the system does not get to: the cursor stays at the first
+  // click for the rest of the pass; the next pass waits once more and
+  // goes on, so a click swallowed for good does not end tracking.
+  screen.userHoldsButton = false;
+  screen.inputStuck = true;
+  const auto clicks = Pass();
+  ASSERT_EQ(clicks.size(), 1u);
+  EXPECT_TRUE((screen.GetCursorPos() == clicks[0]));
+  EXPECT_EQ(Pass().size(), 2u);
+  screen.inputStuck = false;
+  EXPECT_EQ(Pass().size(), 22u);
+}
+
+TEST_P(ScanPassTest, NothingIsReadOrClickedWhileTheSessionIsNotOnScreen) {
+  screen.Fill(0, 0, 1200, 700, kTarget);
+  Track({0, 0, 700, 10});
+  screen.sessionOnScreen = false;
+  const int started = screen.passesStarted;
+  EXPECT_TRUE(Pass().empty());
+  EXPECT_TRUE(screen.events.empty());
+  EXPECT_TRUE(screen.pixelReads.empty());
+  EXPECT_EQ(screen.regionReads, 0);
+  EXPECT_EQ(screen.passesStarted, started);
+  screen.sessionOnScreen = true;  // back by itself, on the next tick
+  EXPECT_EQ(Pass().size(), 12u);
+}
+
 TEST_P(ScanPassTest, NoClickWhereTheSystemDropsItAndTheUserIsToldOncePerStart) {
   std::vector<Reason> told;
   form.tracker.TellUserWith([&](const Notice& n) { told.push_back(n.reason); });

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/win32_desktop.h"
+#include "platform/win32/window_at_point.h"
 #include "platform/win32/windows_api.h"
 // after <windows.h>
 #include <commctrl.h>
@@ -106,6 +107,48 @@ HWND Swatch(HINSTANCE instance, COLORREF color, int x, int y) {
   ::UpdateWindow(swatch);
   Pump();
   return swatch;
+}
+
+// click_target.exe from beside this program: a window of another process.
+struct OtherProgram {
+  PROCESS_INFORMATION process{};
+  std::wstring log;
+  HWND window = nullptr;
+
+  OtherProgram(int x, int y) {
+    wchar_t path[MAX_PATH] = {}, temp[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring exe(path, length);
+    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"click_target.exe";
+    ::GetTempPathW(MAX_PATH, temp);
+    log = std::wstring(temp) + L"window_check_target.log";
+    std::wstring command = L"\"" + exe + L"\" " + std::to_wstring(x) + L" " + std::to_wstring(y) +
+                           L" 2080C0 \"" + log + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process))
+      return;
+    for (int i = 0; i < 200 && !window; ++i, ::Sleep(50))
+      window = ::FindWindowW(L"click_target", nullptr);
+  }
+  ~OtherProgram() {
+    if (!process.hProcess) return;
+    ::TerminateProcess(process.hProcess, 0);
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    ::DeleteFileW(log.c_str());
+  }
+};
+
+BOOL WINAPI PostDenied(HWND, UINT, WPARAM, LPARAM) {
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+BOOL WINAPI PostQueueFull(HWND, UINT, WPARAM, LPARAM) {
+  ::SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+  return FALSE;
 }
 
 // The real desktop, whose cursor read can be made to fail with a standard
@@ -220,6 +263,33 @@ int main() {
   Check(desktop.IsOwnWindowAt(middleX, middleY), "a disabled window is ours too");
   ::EnableWindow(hwnd, TRUE);
   Check(!desktop.DropsInputAt(middleX, middleY), "input to our own window is not dropped");
+  {
+    // Another program's window takes our probe too. Whose process could be
+    // opened does not matter: what the system refuses, with access denied,
+    // counts as refusing, and nothing else does.
+    OtherProgram other(700, 600);
+    Check(other.window && !desktop.IsOwnWindowAt(800, 615) && !desktop.DropsInputAt(800, 615),
+          "another program's window is not ours, and takes our input");
+    Check(RefusesOurInput(other.window, PostDenied) &&
+              !RefusesOurInput(other.window, PostQueueFull) &&
+              !RefusesOurInput(nullptr, PostDenied),
+          "a window the system refuses our message counts as refusing");
+
+    // Our own press is never the user's: the watch sees it through, though
+    // the system's button state may still hold it.
+    desktop.Start(nullptr);
+    MoveCursor(800, 615);
+    Check(!desktop.AnyMouseButtonDown(), "no button held before our press");
+    desktop.MouseEvent(MOUSEEVENTF_LEFTDOWN);
+    const bool pressHandled = desktop.AwaitInputHandled();
+    const bool pressTakenForUsers = desktop.AnyMouseButtonDown();
+    desktop.MouseEvent(MOUSEEVENTF_LEFTUP);
+    Check(pressHandled && desktop.AwaitInputHandled() && !pressTakenForUsers,
+          "our own press is handled and not taken for the user's");
+    desktop.End();
+  }
+  Pump();
+  Check(desktop.SessionOnScreen(), "the session is on screen");
 
   // --- the buttons' messages reach the handlers --------------------------
   MoveCursor(123, 45);
