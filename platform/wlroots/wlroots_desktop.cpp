@@ -147,8 +147,8 @@ class WlrootsScreenContext final : public BulkScreenContext {
     if (!s_->Usable()) return CLR_INVALID;
     const auto told = std::exchange(s_->told, std::nullopt);
     const int index = s_->client->Layout().OutputAt(x, y);
-    const bool underPointer =
-        told && told->first == ScreenPoint{x, y} && s_->painting.MayShow(*s_->client, index);
+    const bool underPointer = told && told->first == ScreenPoint{x, y} &&
+                              (index < 0 || s_->painting.MayShow(*s_->client, index));
     if (underPointer) s_->Park();
     s_->readGeneration = s_->client->LayoutGeneration();
     Colorref pixel = CLR_INVALID;
