@@ -242,8 +242,10 @@ int RunPortal(int passes, long compositorPid) {
       "Asked until allowed (the dialog, answered by the benchmark's driver): %.0f ms\n"
       "Allowed until the first picture:                                  %.0f ms\n\n",
       allowedMs, firstPictureMs);
-  const bool ok = PrintPasses(
-      measured, "mutter", "After each click a read waits for the next picture (at most 100 ms)");
+  const bool ok =
+      PrintPasses(measured, "mutter",
+                  "After each click a read waits until the stream tells the pointer's move there\n"
+                  "(the compositor has handled the click; at most 100 ms)");
   std::printf(
       "Tracking at 500 ms with nothing to click, CPU per second: program %.2f ms, "
       "mutter %.2f ms.\n",

@@ -74,6 +74,7 @@ add_library(platform_wlroots STATIC
   platform/wlroots/wayland_client.cpp
   platform/wlroots/output_capture.cpp
   platform/wlroots/output_copies.cpp
+  platform/wlroots/pointer_painting.cpp
   platform/wlroots/virtual_pointer.cpp
   platform/wlroots/wlroots_desktop.cpp)
 target_link_libraries(platform_wlroots PUBLIC desktop_seam screen_layout

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <mutex>
 
 namespace {
@@ -17,11 +18,14 @@ namespace {
 constexpr std::uint32_t CursorMetaSize(std::uint32_t side) {
   return sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + side * side * 4;
 }
+// Moves kept: far more than streams tell within the time anyone asks about.
+constexpr std::size_t kMovesKept = 256;
 }  // namespace
 
 struct PipeWireStreams::State {
   struct Stream {
     State* owner = nullptr;
+    std::size_t index = 0;
     pw_stream* stream = nullptr;
     spa_hook listener{};
     spa_video_info_raw format{};
@@ -44,6 +48,8 @@ struct PipeWireStreams::State {
   mutable std::mutex mutex;
   mutable std::condition_variable arrived;
   bool broken = false;
+  std::deque<PipeWireStreams::PointerMove> moves;
+  std::uint64_t lastMove = 0;
 
   void MarkBroken() {
     std::lock_guard<std::mutex> lock(mutex);
@@ -112,10 +118,18 @@ void OnProcess(void* data) {
   if (const auto* cursor = static_cast<const spa_meta_cursor*>(
           spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
       cursor && !corrupted) {
+    const auto now = std::chrono::steady_clock::now();
+    std::optional<ScreenPoint> at;
+    if (spa_meta_cursor_is_valid(cursor)) at = ScreenPoint{cursor->position.x, cursor->position.y};
     std::lock_guard<std::mutex> lock(s->owner->mutex);
-    if (spa_meta_cursor_is_valid(cursor))
-      s->cursor = PipeWireStreams::Cursor{{cursor->position.x, cursor->position.y},
-                                          std::chrono::steady_clock::now()};
+    const bool same = at ? s->cursor && s->cursor->position == *at : !s->cursor;
+    if (s->cursorReports == 0 || !same) {
+      auto& moves = s->owner->moves;
+      moves.push_back({++s->owner->lastMove, s->index, at, now});
+      if (moves.size() > kMovesKept) moves.pop_front();
+    }
+    if (at)
+      s->cursor = PipeWireStreams::Cursor{*at, now};
     else
       s->cursor.reset();
     ++s->cursorReports;
@@ -220,6 +234,7 @@ std::unique_ptr<PipeWireStreams> PipeWireStreams::Open(int fd,
   for (std::uint32_t node : nodes) {
     auto stream = std::make_unique<State::Stream>();
     stream->owner = state;
+    stream->index = state->streams.size();
     stream->stream =
         pw_stream_new(state->core, "colorclicker",
                       pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
@@ -293,14 +308,31 @@ bool PipeWireStreams::TellPointer() const {
   return false;
 }
 
-bool PipeWireStreams::WaitCursorAt(std::size_t i, ScreenPoint at,
-                                   std::chrono::milliseconds timeout) const {
+std::vector<PipeWireStreams::PointerMove> PipeWireStreams::MovesSince(
+    std::chrono::steady_clock::time_point since) const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  const auto& moves = state_->moves;
+  auto first = std::find_if(moves.begin(), moves.end(),
+                            [&](const PointerMove& m) { return m.when >= since; });
+  return {first, moves.end()};
+}
+
+std::uint64_t PipeWireStreams::LastMove() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->lastMove;
+}
+
+bool PipeWireStreams::WaitMoveTo(std::size_t i, ScreenPoint at, std::uint64_t after,
+                                 std::chrono::milliseconds timeout) const {
   std::unique_lock<std::mutex> lock(state_->mutex);
-  if (i >= state_->streams.size()) return false;
-  const State::Stream& s = *state_->streams[i];
-  const auto at_point = [&] { return s.cursor && s.cursor->position == at; };
-  state_->arrived.wait_for(lock, timeout, [&] { return state_->broken || at_point(); });
-  return !state_->broken && at_point();
+  const auto came = [&] {
+    const auto& moves = state_->moves;
+    return std::any_of(moves.rbegin(), moves.rend(), [&](const PointerMove& m) {
+      return m.number > after && m.stream == i && m.position == at;
+    });
+  };
+  state_->arrived.wait_for(lock, timeout, [&] { return state_->broken || came(); });
+  return !state_->broken && came();
 }
 
 bool PipeWireStreams::Broken() const {

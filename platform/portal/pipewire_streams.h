@@ -55,9 +55,23 @@ class PipeWireStreams {
   // Whether any stream has said where the pointer is, or that it is not
   // on its monitor: whether they carry the pointer at all.
   bool TellPointer() const;
-  // Waits until stream i says the pointer is at `at` (in its frame's
-  // pixels), at most `timeout`; whether it does.
-  bool WaitCursorAt(std::size_t i, ScreenPoint at, std::chrono::milliseconds timeout) const;
+  // A stream saying the pointer is somewhere else than it said before: at
+  // `position` on its monitor, or off it. Pictures repeat where it is;
+  // only changes are kept, the newest few hundred.
+  struct PointerMove {
+    std::uint64_t number = 0;  // counts the moves of all streams, from 1
+    std::size_t stream = 0;
+    std::optional<ScreenPoint> position;
+    std::chrono::steady_clock::time_point when;
+  };
+  std::vector<PointerMove> MovesSince(std::chrono::steady_clock::time_point since) const;
+  // The number of the newest move told; 0 before the first.
+  std::uint64_t LastMove() const;
+  // Waits until stream i tells of a move numbered above `after` that puts
+  // the pointer at `at` (its frame's pixels), at most `timeout`; whether
+  // one came.
+  bool WaitMoveTo(std::size_t i, ScreenPoint at, std::uint64_t after,
+                  std::chrono::milliseconds timeout) const;
   // Whether PipeWire ended the connection or a stream failed.
   bool Broken() const;
 

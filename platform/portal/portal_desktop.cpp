@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <thread>
+#include <utility>
 
 #include "platform/linux_button_codes.h"
 #include "platform/output_reads.h"
@@ -14,14 +16,21 @@
 #include "platform/x11/xwayland_pointer.h"
 
 namespace {
-// After a click, a read waits for the stream's next picture, at most this
-// long: PipeWire sends one only when the screen changes, and a click that
-// changes nothing is followed by none.
+using Clock = std::chrono::steady_clock;
+// Where the streams carry no pointer, a read after a click waits for the
+// stream's next picture, at most this long: PipeWire sends one only when
+// the screen changes, and a click that changes nothing is followed by none.
 constexpr std::chrono::milliseconds kPictureAfterInput{100};
-// After a move, how long the stream gets to say the pointer is there: it
-// says so with a later picture or pointer update, which took up to 110 ms
-// on headless mutter here, and an update may still tell where it was.
-constexpr std::chrono::milliseconds kPointerReport{250};
+// Where they carry it, a read after a click waits for the stream to tell
+// the pointer's move to the clicked point, which the compositor sends
+// once it has handled the move (within a frame here); this long at most.
+constexpr std::chrono::milliseconds kMoveHandled{100};
+// A pointer move the program did not make, told this recently: the user
+// is moving the mouse, and a press could follow their hand.
+constexpr std::chrono::milliseconds kUserMoving{250};
+// A move told to this place this long after the program put the pointer
+// there counts as the program's own.
+constexpr std::chrono::milliseconds kOwnMoveTold{2000};
 // ScreenCast cursor modes.
 constexpr std::uint32_t kCursorHidden = 1, kCursorEmbedded = 2, kCursorMetadata = 4;
 }  // namespace
@@ -35,9 +44,22 @@ struct PortalDesktop::State {
   std::vector<PortalStream> streams;
   std::unique_ptr<PipeWireStreams> pictures;
   // Per stream: the sequence of its newest picture when input was last
-  // sent, and whether a read still has to wait for a newer one.
+  // sent, and whether a read still has to wait for a newer one (streams
+  // without the pointer).
   std::vector<std::uint64_t> sequenceAtInput;
   std::vector<bool> waitAfterInput;
+  // Where the program put the pointer lately (stream, its frame's pixels),
+  // the newest last, and whether a read still has to wait until the
+  // streams tell that the newest move was handled.
+  struct Put {
+    std::size_t stream = 0;
+    ScreenPoint at;
+    std::uint64_t movesBefore = 0;  // the streams' last move when it was sent
+    bool alreadyThere = false;      // no move will be told
+    Clock::time_point when;
+  };
+  std::deque<Put> puts;
+  bool awaitMove = false;
 
   void Started(std::vector<PortalStream> shared, int fd) {
     std::vector<std::uint32_t> nodes;
@@ -52,6 +74,8 @@ struct PortalDesktop::State {
     streams = std::move(shared);
     sequenceAtInput.assign(streams.size(), 0);
     waitAfterInput.assign(streams.size(), false);
+    puts.clear();
+    awaitMove = false;
     std::fprintf(stderr, "colorclicker: the desktop shares %zu monitor(s)\n", streams.size());
   }
 
@@ -107,18 +131,48 @@ struct PortalDesktop::State {
     return ScreenLayout(geometries);
   }
 
+  // The first read after a click waits until the compositor has handled
+  // it: the streams tell the pointer's move to the clicked point, which
+  // went just before the press. Not when the pointer was there already.
   std::shared_ptr<const StreamFrame> Picture(std::size_t stream) {
+    if (std::exchange(awaitMove, false) && !puts.empty() && !puts.back().alreadyThere)
+      pictures->WaitMoveTo(puts.back().stream, puts.back().at, puts.back().movesBefore,
+                           kMoveHandled);
     if (!waitAfterInput[stream]) return pictures->Newest(stream);
     waitAfterInput[stream] = false;
     return pictures->WaitNewer(stream, sequenceAtInput[stream], kPictureAfterInput);
   }
 
   void InputSent() {
+    if (pictures->TellPointer()) {
+      awaitMove = true;
+      return;
+    }
     for (std::size_t i = 0; i < streams.size(); ++i) {
       const std::shared_ptr<const StreamFrame> newest = pictures->Newest(i);
       sequenceAtInput[i] = newest ? newest->sequence : 0;
       waitAfterInput[i] = true;
     }
+  }
+
+  void NotePut(std::size_t stream, ScreenPoint at) {
+    const Clock::time_point now = Clock::now();
+    while (!puts.empty() && now - puts.front().when > kOwnMoveTold) puts.pop_front();
+    const auto cursor = pictures->LastCursor(stream);
+    puts.push_back({stream, at, pictures->LastMove(), cursor && cursor->position == at, now});
+  }
+
+  // Whether a stream told lately of the pointer at a place the program
+  // did not put it: the user's hand is on the mouse.
+  bool UserMoving() const {
+    for (const PipeWireStreams::PointerMove& m : pictures->MovesSince(Clock::now() - kUserMoving)) {
+      if (!m.position) continue;
+      const bool ours = std::any_of(puts.begin(), puts.end(), [&](const Put& p) {
+        return p.stream == m.stream && p.at == *m.position;
+      });
+      if (!ours) return true;
+    }
+    return false;
   }
 };
 
@@ -247,6 +301,7 @@ void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
   if (to.output < 0) return;
   const PlacedOutput& o = layout.Outputs()[std::size_t(to.output)];
   const std::size_t stream = streamOf[std::size_t(to.output)];
+  state_->NotePut(stream, ScreenPoint{std::int32_t(to.x - o.left), std::int32_t(to.y - o.top)});
   state_->session->MovePointer(state_->streams[stream].node,
                                (double(to.x - o.left) + 0.25) / o.scale,
                                (double(to.y - o.top) + 0.25) / o.scale);
@@ -264,8 +319,9 @@ void PortalDesktop::Sleep(std::uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// Where the streams tell where the pointer is, it must be where it was
-// put: else the user moved it meanwhile, and the press would follow it.
+// Where the streams tell where the pointer is, no press while the user
+// moves it: the press would follow their hand. Decided from what they
+// told already, with no wait, so that the press follows the move at once.
 // Where they do not, only whether the point is on a monitor.
 bool PortalDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   if (!state_->Usable()) return false;
@@ -275,9 +331,13 @@ bool PortalDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   if (index < 0) return false;
   if (!state_->pictures->TellPointer()) return true;
   const PlacedOutput& o = layout.Outputs()[std::size_t(index)];
-  return state_->pictures->WaitCursorAt(
-      streamOf[std::size_t(index)], ScreenPoint{std::int32_t(x - o.left), std::int32_t(y - o.top)},
-      kPointerReport);
+  const ScreenPoint at{std::int32_t(x - o.left), std::int32_t(y - o.top)};
+  // The pointer was sent to this very point just now, or it cannot be told.
+  const auto& puts = state_->puts;
+  if (puts.empty() || puts.back().stream != streamOf[std::size_t(index)] ||
+      !(puts.back().at == at) || Clock::now() - puts.back().when > kUserMoving)
+    return false;
+  return !state_->UserMoving();
 }
 
 // As XWayland last saw the buttons, as under wlroots.

@@ -256,30 +256,53 @@ void PortalSession::Close(const std::string& session) {
             QDBus::Block, kInputCallTimeoutMs);
 }
 
-// A call that fails ends the session: said best by the service that went
-// away, if one did.
-bool PortalSession::Input(const QString& method, const QList<QVariant>& arguments) {
-  if (!steps_.Running()) return false;
+QDBusMessage PortalSession::InputCall(const QString& method, const QList<QVariant>& arguments) {
   QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kRemoteDesktop, method);
   call.setArguments(QList<QVariant>{QVariant::fromValue(
                                         QDBusObjectPath(QString::fromStdString(steps_.Session()))),
                                     QVariantMap()} +
                     arguments);
-  const QDBusMessage reply = bus_.call(call, QDBus::Block, kInputCallTimeoutMs);
-  if (reply.type() == QDBusMessage::ReplyMessage) return true;
+  return call;
+}
+
+// A call that fails ends the session: said best by the service that went
+// away, if one did.
+void PortalSession::InputFailed(const QDBusMessage& reply) {
   for (const auto& [name, owner] : owners_)
     if (bus_.interface()->serviceOwner(name).value() != owner) {
       Do(steps_.ServiceGone(name.toStdString()));
-      return false;
+      return;
     }
   Do(steps_.InputFailed(reply.errorMessage().toStdString()));
+}
+
+// Waits for the answer: a session that has ended is known before the press.
+bool PortalSession::MovePointer(std::uint32_t node, double x, double y) {
+  if (!steps_.Running()) return false;
+  const QDBusMessage reply =
+      bus_.call(InputCall(QStringLiteral("NotifyPointerMotionAbsolute"), {node, x, y}),
+                QDBus::Block, kInputCallTimeoutMs);
+  if (reply.type() == QDBusMessage::ReplyMessage) return true;
+  InputFailed(reply);
   return false;
 }
 
-bool PortalSession::MovePointer(std::uint32_t node, double x, double y) {
-  return Input(QStringLiteral("NotifyPointerMotionAbsolute"), {node, x, y});
-}
-
+// Goes out at once, right behind the move, without waiting for the
+// answer; one that says it failed, for the session still running, ends it
+// as for a move.
 bool PortalSession::Button(std::int32_t code, bool pressed) {
-  return Input(QStringLiteral("NotifyPointerButton"), {code, std::uint32_t(pressed ? 1 : 0)});
+  if (!steps_.Running()) return false;
+  const std::string session = steps_.Session();
+  auto* watcher = new QDBusPendingCallWatcher(
+      bus_.asyncCall(
+          InputCall(QStringLiteral("NotifyPointerButton"), {code, std::uint32_t(pressed ? 1 : 0)}),
+          kInputCallTimeoutMs),
+      this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, session](QDBusPendingCallWatcher* answer) {
+            answer->deleteLater();
+            if (answer->isError() && steps_.Running() && steps_.Session() == session)
+              InputFailed(answer->reply());
+          });
+  return true;
 }

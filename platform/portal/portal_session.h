@@ -58,7 +58,8 @@ class PortalSession : public QObject {
   // In the given stream's logical units. False when the portal refused;
   // then the session has ended.
   bool MovePointer(std::uint32_t node, double x, double y);
-  // Linux button code (BTN_LEFT...).
+  // Linux button code (BTN_LEFT...). Sent without waiting: a refusal comes
+  // back through the event loop.
   bool Button(std::int32_t code, bool pressed);
 
  private slots:
@@ -69,7 +70,8 @@ class PortalSession : public QObject {
  private:
   void Do(const PortalSteps::Action& action);
   void Call(const PortalSteps::Action& action);
-  bool Input(const QString& method, const QList<QVariant>& arguments);
+  QDBusMessage InputCall(const QString& method, const QList<QVariant>& arguments);
+  void InputFailed(const QDBusMessage& reply);
   // The portal and the backends that serve a session, with their owners
   // now: a backend can say it serves one only once it has made it.
   void WatchOwners();

@@ -259,6 +259,10 @@ wl_output* WaylandClient::OutputOf(int layoutIndex) const {
   return placed_.at(static_cast<std::size_t>(layoutIndex))->output;
 }
 
+std::uint32_t WaylandClient::NameOf(int layoutIndex) const {
+  return placed_.at(static_cast<std::size_t>(layoutIndex))->name;
+}
+
 int WaylandClient::TransformOf(int layoutIndex) const {
   return placed_.at(static_cast<std::size_t>(layoutIndex))->currentTransform;
 }

@@ -53,6 +53,9 @@ class WaylandClient {
   // before the change is complete and Layout() takes it.
   std::uint64_t LayoutGeneration() const { return layoutGeneration_; }
   wl_output* OutputOf(int layoutIndex) const;
+  // The output's global name, which no other output of this connection
+  // ever has.
+  std::uint32_t NameOf(int layoutIndex) const;
   // How the output turns or mirrors the picture (enum wl_output_transform).
   int TransformOf(int layoutIndex) const;
   // The output's refresh interval in ms (60 Hz when it does not say).

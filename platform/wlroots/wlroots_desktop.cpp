@@ -12,6 +12,7 @@
 #include "platform/output_reads.h"
 #include "platform/screen_layout.h"
 #include "platform/wlroots/output_copies.h"
+#include "platform/wlroots/pointer_painting.h"
 #include "platform/wlroots/virtual_pointer.h"
 #include "platform/wlroots/wayland_client.h"
 #include "platform/x11/connection_lost.h"
@@ -35,6 +36,7 @@ struct WlrootsDesktop::State {
   std::unique_ptr<VirtualPointer> pointer;
   std::unique_ptr<XWaylandPointer> xPointer;
   OutputCopies copies;
+  PointerPainting painting;
   OnDesktopLost onLost;
 
   // The compositor applies a pointer motion to its layout as it is when
@@ -52,6 +54,8 @@ struct WlrootsDesktop::State {
     std::uint64_t generation = 0;
   };
   std::optional<Move> move;
+  // The last move that went out with a press.
+  std::optional<Move> clicked;
   // The pointer's pixel and layout point as GetCursorPos last told them: a
   // read of that pixel is of what lies under the pointer.
   std::optional<std::pair<ScreenPoint, ScreenPoint>> told;
@@ -67,9 +71,11 @@ struct WlrootsDesktop::State {
     if (client->Error() == EPROTO)
       std::fprintf(stderr, "colorclicker: Wayland protocol error, connecting again\n");
     copies.Clear();
+    painting.Clear();
     pointer.reset();
     readGeneration = knownGeneration = kNoGeneration;
     move.reset();
+    clicked.reset();
     client = WaylandClient::Connect();
     if (client && client->Missing().empty()) {
       pointer = std::make_unique<VirtualPointer>(*client);
@@ -88,14 +94,12 @@ struct WlrootsDesktop::State {
     }
   }
 
-  // Where the compositor paints the pointer into what is read (outputs
-  // without a cursor plane), it would hide the target; whether it does
-  // cannot be told from here, so after every click the pointer is kept out
-  // of the way: at the bottom-right pixel of the rightmost output, where the grid never reads
-  // (it stops 70 pixels short of the area's right edge, which a captured
-  // corner never puts past the screen's) and the arrow falls off the
-  // screen. Queued; the caller flushes.
-  void Park() {
+  // Where the compositor paints the pointer into what is read, it would
+  // hide the target: it is kept out of the way at the bottom-right pixel
+  // of the rightmost output, where the grid never reads (it stops 70
+  // pixels short of the area's right edge, which a captured corner never
+  // puts past the screen's) and the arrow falls off the screen.
+  std::optional<LogicalPoint> Aside() const {
     const ScreenLayout& layout = client->Layout();
     const auto corner = [](const PlacedOutput& o) {
       return std::pair{o.left + o.geometry.pixelWidth, o.top + o.geometry.pixelHeight};
@@ -104,10 +108,29 @@ struct WlrootsDesktop::State {
     for (std::size_t i = 0; i < layout.Outputs().size(); ++i)
       if (park < 0 || corner(layout.Outputs()[i]) > corner(layout.Outputs()[std::size_t(park)]))
         park = int(i);
-    if (park < 0) return;
+    if (park < 0) return std::nullopt;
     const auto [right, bottom] = corner(layout.Outputs()[std::size_t(park)]);
-    pointer->MoveTo(layout.ToLogical(park, right - 1, bottom - 1), layout.Extent());
-    copies.InputSent();
+    return layout.ToLogical(park, right - 1, bottom - 1);
+  }
+
+  // Queued; the caller flushes.
+  void Park() {
+    if (const std::optional<LogicalPoint> aside = Aside()) {
+      pointer->MoveTo(*aside, client->Layout().Extent());
+      copies.InputSent();
+    }
+  }
+
+  // After a click the pointer stays where it clicked, as on other
+  // desktops, unless that output paints it into what is read, or it
+  // cannot be told.
+  void AfterClick() {
+    const std::optional<Move> at = std::exchange(clicked, std::nullopt);
+    const int index = at ? client->Layout().OutputAt(at->at.x, at->at.y) : -1;
+    const std::optional<LogicalPoint> aside = Aside();
+    if (index < 0 || !aside || client->LayoutGeneration() != at->generation ||
+        painting.Shows(*client, *pointer, index, at->to, *aside))
+      Park();
   }
 };
 
@@ -123,11 +146,13 @@ class WlrootsScreenContext final : public BulkScreenContext {
   Colorref GetPixel(std::int32_t x, std::int32_t y) override {
     if (!s_->Usable()) return CLR_INVALID;
     const auto told = std::exchange(s_->told, std::nullopt);
-    const bool underPointer = told && told->first == ScreenPoint{x, y};
+    const int index = s_->client->Layout().OutputAt(x, y);
+    const bool underPointer = told && told->first == ScreenPoint{x, y} &&
+                              (index < 0 || s_->painting.MayShow(*s_->client, index));
     if (underPointer) s_->Park();
     s_->readGeneration = s_->client->LayoutGeneration();
     Colorref pixel = CLR_INVALID;
-    if (const int index = s_->client->Layout().OutputAt(x, y); index >= 0) {
+    if (index >= 0) {
       const PlacedOutput& o = s_->client->Layout().Outputs()[std::size_t(index)];
       const std::int64_t px = x - o.left, py = y - o.top;
       // The whole output at once: a per-pixel reader asks for its
@@ -229,15 +254,19 @@ void WlrootsDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
 }
 
 // A press goes out in one piece with the move before it; after a release
-// the pointer goes out of the way. No events are taken in here: a layout
-// change taken in after CursorIsAt would go unchecked.
+// the pointer goes out of the way where it would be read. No events are
+// taken in before the press: a layout change taken in after CursorIsAt
+// would go unchecked.
 void WlrootsDesktop::MouseEvent(std::uint32_t flags) {
   if (!state_->client || !state_->pointer) return;
   ForEachButtonEvent(flags, [this](MouseButton button, bool press) {
-    if (press && state_->move) state_->pointer->MoveTo(state_->move->to, state_->move->extent);
+    if (press && state_->move) {
+      state_->pointer->MoveTo(state_->move->to, state_->move->extent);
+      state_->clicked = state_->move;
+    }
     state_->move.reset();
     state_->pointer->Button(LinuxButtonCode(button), press);
-    if (!press) state_->Park();
+    if (!press) state_->AfterClick();
     state_->copies.InputSent();
   });
   state_->client->Flush();

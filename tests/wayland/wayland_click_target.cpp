@@ -5,7 +5,9 @@
 // With TARGET_FULLSCREEN=1 in the environment it covers its screen instead;
 // TARGET_IMAGE=FILE shows that picture under the rectangles; TARGET_NAME=NAME
 // is its title and app_id (wayland_click_target); TARGET_FLASH_MS=N shows
-// and hides the rectangles every N ms from the first press on.
+// and hides the rectangles every N ms from the first press on;
+// TARGET_LOG_POINTER=1 also logs "enter" and "leave" as the pointer comes
+// and goes.
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -47,6 +49,13 @@ class Target : public QRasterWindow {
       std::fflush(log_);
     }
   }
+  bool event(QEvent* event) override {
+    if (logPointer_ && (event->type() == QEvent::Enter || event->type() == QEvent::Leave)) {
+      std::fprintf(log_, "%s\n", event->type() == QEvent::Enter ? "enter" : "leave");
+      std::fflush(log_);
+    }
+    return QRasterWindow::event(event);
+  }
   void mousePressEvent(QMouseEvent* event) override {
     const QPointF at = event->position();
     QString colour = QStringLiteral("none");
@@ -65,6 +74,7 @@ class Target : public QRasterWindow {
   QTimer flash_;
   bool shown_ = true;
   bool ready_ = false;
+  const bool logPointer_ = qEnvironmentVariableIntValue("TARGET_LOG_POINTER") == 1;
 };
 }  // namespace
 

@@ -26,6 +26,10 @@
 #       again and refused, twice: each time a message, the window stays,
 #       and no click
 #     gnome-second-monitor: two monitors, the target on the second
+#     gnome-pointer: one monitor, 1000 ms passes; the user's pointer moved
+#       to and fro over the target's window right after a pass, and right
+#       after a new session was allowed (the portal killed): no press
+#       follows it, and the points left out are told as skipped
 #     gnome-soak (run by hand, not in the suite, which it would outlast):
 #       tracking at 10 ms for SOAK_MINUTES (10) over a target that shows and
 #       hides every 250 ms; the program's private memory, fds and threads
@@ -80,6 +84,7 @@ assign [app_id=\"backdrop2\"] workspace 2
 floating_maximum_size -1 x -1
 for_window [app_id=\"^backdrop\"] floating enable, move position 0 0" ;;
   gnome) desktop=mutter monitors=(1920x1080) out_lx=0 out_px=0 scale=1 ;;
+  gnome-pointer) desktop=mutter monitors=(1920x1080) out_lx=0 out_px=0 scale=1 interval=1000 ;;
   gnome-second-monitor) desktop=mutter monitors=(1920x1080 1920x1080) out_lx=1920 out_px=1920 scale=1 ;;
   gnome-soak) desktop=mutter monitors=(1920x1080) out_lx=0 out_px=0 scale=1 interval=10 flash=${SOAK_FLASH:-250} ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;
@@ -195,7 +200,9 @@ if [ "$scenario" = outputs-change ]; then
   done
   cat "$runtime/clicks1.log" "$runtime/clicks2.log" >"$runtime/clicks.log"
 else
-  in_session env QT_QPA_PLATFORM=wayland TARGET_FLASH_MS="${flash:-0}" "$target" "$runtime/clicks.log" \
+  # On sway, whether the pointer leaves the target after a click.
+  in_session env QT_QPA_PLATFORM=wayland TARGET_FLASH_MS="${flash:-0}" \
+    TARGET_LOG_POINTER=$([ "$desktop" = sway ] && echo 1) "$target" "$runtime/clicks.log" \
     "$win_w" "$win_h" $(patch 450 321 3366cc "$target_h") $(patch 450 420 3366cd 30)
   start_bg "${SESSION_COMMAND[@]}"
   wait_for 15 grep -qs ready "$runtime/clicks.log" || fail "target did not start"
@@ -348,7 +355,8 @@ outputs_change() {
       "$(calc "30 * $s")") | sort -u)
   whole="$(wc -l <<<"$expected") clicked, 0 skipped"
   from1=$(wc -l <"$runtime/clicks1.log") from2=$(wc -l <"$runtime/clicks2.log") last=$(passes)
-  wait_for 20 passes_at_least $((last + 1)) || fail "no passes after the changes"
+  # Two more: the pass running now began before the logs were counted.
+  wait_for 20 passes_at_least $((last + 2)) || fail "no passes after the changes"
   cat "$runtime/clicks1.log" "$runtime/clicks2.log" >"$runtime/clicks.log"
   local stray
   stray=$(stray_presses 1; stray_presses 2)
@@ -390,6 +398,14 @@ else
     short=$(incomplete_passes "$work/app.err" "$([ "$desktop" = sway ] && echo 1 || echo 2)" 20)
     [ -z "$short" ] || fail "passes that did not click all 20 points: $(tr '\n' ' ' <<<"$short")"
   fi
+  # With the pointer on a plane of its own (the invisible one), it stays
+  # where the last click put it: once on the target, it leaves at most once
+  # (when the program looks whether copies show it).
+  if [ "$desktop" = sway ] && [ "${pointer:-invisible}" = invisible ]; then
+    left_target=$(awk '/^click/ { c = 1 } c && /^leave/ { n++ } END { print n + 0 }' "$runtime/clicks.log")
+    ((left_target <= 1)) && [ "$(grep -E '^(click|leave)' "$runtime/clicks.log" | tail -1 | cut -c1-5)" = click ] ||
+      fail "the pointer left the target $left_target times after the clicks"
+  fi
 fi
 
 # The portal, its GNOME backend or PipeWire killed while tracking (kill -9,
@@ -429,11 +445,36 @@ survives_losing() {
   [ "$1" != pipewire ] || restart_mutter_pipewire || fail "PipeWire did not start again"
   click_at $(control_at Button4 "$form_x" "$form_y")
   answer_consent share || fail "no dialog after the $1 went away"
+  [ "$scenario" != gnome-pointer ] || user_moves
   clicked_grid() { [ "$(clicks_since "$lines")" == "$expected" ]; }
   wait_for 20 clicked_grid || fail "after the $1 came back, clicked: $(clicks_since "$lines" | tr '\n' ' ')"
 }
 if [ "$scenario" = gnome ]; then
   for service in portal backend pipewire; do survives_losing "$service"; done
+fi
+
+# gnome-pointer: the user's hand on the mouse, to and fro over the target's
+# window off its grid points, for about 3 s from now. Every pass meanwhile
+# finds all 20 points or none (no picture yet), tells each one clicked or
+# skipped, and some pass skips; no press lands but on a grid point.
+user_moves() {
+  local from i stray lines
+  from=$(passes) lines=$(wc -l <"$runtime/clicks.log")
+  for ((i = 0; i < 30; i++)); do
+    pointer move $((out_lx + win_x + 20 + i % 2 * 500)) $((win_y + 60))
+  done
+  [ -z "$(awk -v from="$from" -F'[ :,]+' '/^colorclicker: pass / && $3 > from && $4 + $6 != 0 && $4 + $6 != 20' \
+    "$work/app.err")" ] || fail "passes that did not tell every point while the user moved"
+  awk -v from="$from" -F'[ :,]+' '/^colorclicker: pass / && $3 > from && $6 > 0 { s = 1 } END { exit !s }' \
+    "$work/app.err" || fail "no point skipped while the user moved: $(grep '^colorclicker: pass ' "$work/app.err" | tail -4 | tr '\n' ' ')"
+  stray=$(comm -13 <(echo "$expected") <(clicks_since "$lines"))
+  [ -z "$stray" ] || fail "presses where the user moved the pointer: $(tr '\n' ' ' <<<"$stray")"
+}
+if [ "$scenario" = gnome-pointer ]; then
+  p=$(passes)
+  wait_for 10 passes_at_least $((p + 1)) || fail "no passes"
+  user_moves
+  survives_losing portal
 fi
 
 if [ "$scenario" = gnome-soak ]; then
