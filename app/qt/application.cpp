@@ -36,5 +36,10 @@ void TApplication::Tell(const std::string& message, QWidget* window) {
   box->setAttribute(Qt::WA_DeleteOnClose);
   // Closing the window ends the program, the message open or not.
   box->setAttribute(Qt::WA_QuitOnClose, false);
+  // Above the windows tracking clicks, which the desktop raises, and with
+  // the keyboard: Return closes it and frees the start button it may cover.
+  box->setWindowFlag(Qt::WindowStaysOnTopHint);
   box->show();
+  box->raise();
+  box->activateWindow();
 }

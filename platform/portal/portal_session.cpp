@@ -276,33 +276,41 @@ void PortalSession::InputFailed(const QDBusMessage& reply) {
   Do(steps_.InputFailed(reply.errorMessage().toStdString()));
 }
 
-// Waits for the answer: a session that has ended is known before the press.
-bool PortalSession::MovePointer(std::uint32_t node, double x, double y) {
-  if (!steps_.Running()) return false;
+// The portal may handle calls of one client on threads of its own, so a
+// call goes out only once the one before it was answered: else a press
+// could overtake its move or its release, and land elsewhere. A release
+// is answered while the next read waits for the screen, and the next call
+// waits for that answer first.
+bool PortalSession::Send(const QString& method, const QList<QVariant>& arguments, bool await) {
+  if (!Settle() || !steps_.Running()) return false;
+  if (!await) {
+    unanswered_.emplace(bus_.asyncCall(InputCall(method, arguments), kInputCallTimeoutMs),
+                        steps_.Session());
+    return true;
+  }
   const QDBusMessage reply =
-      bus_.call(InputCall(QStringLiteral("NotifyPointerMotionAbsolute"), {node, x, y}),
-                QDBus::Block, kInputCallTimeoutMs);
+      bus_.call(InputCall(method, arguments), QDBus::Block, kInputCallTimeoutMs);
   if (reply.type() == QDBusMessage::ReplyMessage) return true;
   InputFailed(reply);
   return false;
 }
 
-// Goes out at once, right behind the move, without waiting for the
-// answer; one that says it failed, for the session still running, ends it
-// as for a move.
+// Whether the call still unanswered, if any, went through; a failed one
+// ends its session, as any failed call does, unless that has ended since.
+bool PortalSession::Settle() {
+  if (!unanswered_) return true;
+  auto [call, session] = *std::exchange(unanswered_, std::nullopt);
+  call.waitForFinished();
+  if (!call.isError() || !steps_.Running() || steps_.Session() != session) return true;
+  InputFailed(call.reply());
+  return false;
+}
+
+bool PortalSession::MovePointer(std::uint32_t node, double x, double y) {
+  return Send(QStringLiteral("NotifyPointerMotionAbsolute"), {node, x, y}, true);
+}
+
 bool PortalSession::Button(std::int32_t code, bool pressed) {
-  if (!steps_.Running()) return false;
-  const std::string session = steps_.Session();
-  auto* watcher = new QDBusPendingCallWatcher(
-      bus_.asyncCall(
-          InputCall(QStringLiteral("NotifyPointerButton"), {code, std::uint32_t(pressed ? 1 : 0)}),
-          kInputCallTimeoutMs),
-      this);
-  connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, session](QDBusPendingCallWatcher* answer) {
-            answer->deleteLater();
-            if (answer->isError() && steps_.Running() && steps_.Session() == session)
-              InputFailed(answer->reply());
-          });
-  return true;
+  return Send(QStringLiteral("NotifyPointerButton"), {code, std::uint32_t(pressed ? 1 : 0)},
+              pressed);
 }

@@ -10,12 +10,14 @@
 #include <QVariantMap>
 #include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusMessage>
+#include <QtDBus/QDBusPendingCall>
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/notice.h"
@@ -58,8 +60,9 @@ class PortalSession : public QObject {
   // In the given stream's logical units. False when the portal refused;
   // then the session has ended.
   bool MovePointer(std::uint32_t node, double x, double y);
-  // Linux button code (BTN_LEFT...). Sent without waiting: a refusal comes
-  // back through the event loop.
+  // Linux button code (BTN_LEFT...). A release is not waited for: the next
+  // call waits for its answer. False when the portal refused, that one or
+  // the release before; then the session has ended.
   bool Button(std::int32_t code, bool pressed);
 
  private slots:
@@ -72,6 +75,8 @@ class PortalSession : public QObject {
   void Call(const PortalSteps::Action& action);
   QDBusMessage InputCall(const QString& method, const QList<QVariant>& arguments);
   void InputFailed(const QDBusMessage& reply);
+  bool Send(const QString& method, const QList<QVariant>& arguments, bool await);
+  bool Settle();
   // The portal and the backends that serve a session, with their owners
   // now: a backend can say it serves one only once it has made it.
   void WatchOwners();
@@ -84,4 +89,6 @@ class PortalSession : public QObject {
   QDBusServiceWatcher* services_;
   std::map<QString, QString> owners_;  // by bus name
   int pipewireFd_ = -1;                // from OpenPipeWireRemote until Started
+  // The last release, until answered, and the session it went to.
+  std::optional<std::pair<QDBusPendingCall, std::string>> unanswered_;
 };

@@ -174,12 +174,17 @@ else
   pointer() { mutter_input "$@" || fail "input driver stuck at: $*"; }
   select_all_and_type() { pointer key 0xffe3+0x61 && pointer type "$1"; }
   close_form() { as_session_user wmctrl -c Form1; }
-  # The message, a window of its own titled colorclicker: closed as by its OK.
+  # The message, a window of its own titled colorclicker.
   message_id() { as_session_user wmctrl -l | awk '/ colorclicker$/ { print $1; exit }'; }
   has_message() { [ -n "$(message_id)" ]; }
+  # In front with the keyboard, so that the user's Return closes it.
+  message_active() { [ "$(as_session_user xdotool getactivewindow getwindowname 2>/dev/null)" = colorclicker ]; }
   close_message() {
     wait_for 10 has_message || fail "no message window"
-    as_session_user wmctrl -i -c "$(message_id)"
+    wait_for 5 message_active || fail "the message does not have the keyboard"
+    # XWayland may drop the first key after a new keyboard's keymap (the
+    # input driver's, started again with PipeWire): Shift goes first.
+    pointer key 0xffe1 && sleep 0.3 && pointer key 0xff0d
     wait_for 10 eval '! has_message' || fail "the message did not close"
   }
   backend='screen: portal ScreenCast'
@@ -435,6 +440,8 @@ survives_losing() {
   more_asks() { [ "$(asks)" -gt "$asked" ]; }
   wait_for 20 more_asks || fail "no message when the $1 went away"
   told=$(passes)
+  # Killing PipeWire ended the test's input driver's session too.
+  [ "$1" != pipewire ] || restart_mutter_pipewire || fail "PipeWire did not start again"
   close_message
   lines=$(wc -l <"$runtime/clicks.log") passes_then=$(passes)
   wait_for 10 passes_at_least $((passes_then + 3)) || fail "no passes after the $1 went away"
@@ -442,7 +449,6 @@ survives_losing() {
   # Nor while the message showed: every pass after the one it came in.
   [ -z "$(awk -v from=$((told + 2)) -F'[ :]+' '/^colorclicker: pass / && $3 >= from && $4 != 0' \
     "$work/app.err")" ] || fail "passes clicked after the message on the $1"
-  [ "$1" != pipewire ] || restart_mutter_pipewire || fail "PipeWire did not start again"
   click_at $(control_at Button4 "$form_x" "$form_y")
   answer_consent share || fail "no dialog after the $1 went away"
   [ "$scenario" != gnome-pointer ] || user_moves
