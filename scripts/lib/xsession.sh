@@ -118,6 +118,8 @@ wait_for() {
 # "colorclicker: pass N: C clicked, S skipped".
 # pass_count LOG
 pass_count() { grep -c '^colorclicker: pass ' "$1"; }
+# clicks_told LOG: the clicks all passes so far told of.
+clicks_told() { awk -F'[ :,]+' '/^colorclicker: pass / { n += $4 } END { print n + 0 }' "$1"; }
 # incomplete_passes LOG FROM POINTS [SKIPPED]: the pass lines from pass FROM
 # on that did not click POINTS points, or skipped other than SKIPPED of them
 # (0 unless told; "any" for any number).

@@ -70,6 +70,9 @@ wait_for 60 passes_at_least 3 || fail "fewer than 3 passes"
 kill -0 "$app_pid" || fail "colorclicker exited"
 short=$(incomplete_passes "$work/app.err" 2 20 "$([ "$scenario" = own-window ] && echo any || echo 0)")
 [ -z "$short" ] || fail "passes that did not click all 20 points: $(tr '\n' ' ' <<<"$short")"
+# And each click they told of reached a window.
+told=$(clicks_told "$work/app.err")
+wait_for 10 clicks_at_least "$told" || fail "the passes told of $told clicks, the windows had $(clicks)"
 
 case $scenario in
   held-button)

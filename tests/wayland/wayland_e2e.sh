@@ -402,6 +402,9 @@ else
     wait_for 60 passes_at_least 3 || fail "fewer than 3 passes"
     short=$(incomplete_passes "$work/app.err" "$([ "$desktop" = sway ] && echo 1 || echo 2)" 20)
     [ -z "$short" ] || fail "passes that did not click all 20 points: $(tr '\n' ' ' <<<"$short")"
+    # And each click they told of reached the target.
+    told=$(clicks_told "$work/app.err")
+    wait_for 10 clicks_at_least "$told" || fail "the passes told of $told clicks, the target had $(target_clicks)"
   fi
   # With the pointer on a plane of its own (the invisible one), it stays
   # where the last click put it: once on the target, it leaves at most once
