@@ -301,79 +301,7 @@ drive_form() {
 }
 drive_form
 
-# outputs-change: the second output's four layouts (its origin in the
-# screen space and its scale, as positions 1380 or 1280 and scales 1.5 or
-# 1 give them) and the area in the screen space, as the corners were
-# taken in the first.
-layouts=("2070 1.5" "1920 1.5" "1380 1" "1280 1")
-area=(400 301 3120 600)
-# The presses a backdrop logged that are not on its target's grid points in
-# any of the layouts, as "click X Y COLOUR ..." lines.
-stray_presses() {
-  local n=$1 o s
-  for layout in "${layouts[@]}"; do
-    read -r o s <<<"$layout"
-    if ((n == 1)); then
-      grid_hits "${area[@]}" 450 321 200 30 | sed 's/^/0 1 /'
-    else
-      grid_hits "${area[@]}" "$(calc "$o + 300 * $s")" "$(calc "310 * $s")" \
-        "$(calc "200 * $s")" "$(calc "30 * $s")" | sed "s/^/$o $s /"
-    fi
-  done | awk 'NR == FNR { ok[$0] = 1; layout[$1 " " $2] = 1; next }
-    /^click/ { on = 0
-      for (l in layout) { split(l, a, " ")
-        if (ok[l " " a[1] + int($2 * a[2] + 1e-6) " " int($3 * a[2] + 1e-6)]) on = 1 }
-      if (!on || $4 != "3366cc") print }' - "$runtime/clicks$n.log"
-}
-outputs_change() {
-  wait_for 20 passes_at_least 2 || fail "no passes"
-  # In one go, as the session's user: a program started per change would
-  # take longer than the change.
-  as_session_user sh -c 'second=WL-2
-    for i in $(seq 3 102); do
-      swaymsg "output $second position 1280 0" && swaymsg "output $second scale 1" &&
-        swaymsg -s "$1" "[title=\"^wlroots - $second\$\"] kill" && swaymsg create_output &&
-        second=WL-$i && swaymsg "output $second resolution 1920x1080 position 1380 0 scale 1.5" ||
-        exit 1
-    done >/dev/null
-    swaymsg "output $second resolution 1280x720" >/dev/null' sh "$OUTER_SWAYSOCK" ||
-    fail "the outputs could not be changed"
-  [ "$(as_session_user swaymsg -t get_outputs | jq -r '.[].name' | tr '\n' ' ')" = "WL-1 WL-102 " ] ||
-    fail "test setup: the outputs are $(as_session_user swaymsg -t get_outputs | jq -r '.[].name')"
-  form_alive || fail "colorclicker exited"
-  # Tracking goes on, once the outputs have settled (a second with no
-  # change, so that no point is skipped), in the layout they settle in:
-  # sway may place the last output otherwise than told. Then a whole pass
-  # clicks every grid point of both targets in that layout, and nothing
-  # else.
-  local changed x s o expected whole from1 from2 last
-  changed=$(passes)
-  clicked_both_since() {
-    tail -n +"$1" "$work/app.err" | grep -Eq '^colorclicker: pass .*: ([3-9][0-9]|[1-9][0-9]{2,}) clicked, 0 skipped$'
-  }
-  wait_for 30 clicked_both_since "$(grep -n "^colorclicker: pass $changed:" "$work/app.err" | cut -d: -f1)" ||
-    fail "tracking did not resume after the changes"
-  read -r x s <<<"$(as_session_user swaymsg -t get_outputs | jq -r '.[-1] | "\(.rect.x) \(.scale)"')"
-  o=$(calc "int($x * ($s > 1 ? $s : 1) + 0.999999)")
-  expected=$( (grid_hits "${area[@]}" 450 321 200 30
-    grid_hits "${area[@]}" "$(calc "$o + 300 * $s")" "$(calc "310 * $s")" "$(calc "200 * $s")" \
-      "$(calc "30 * $s")") | sort -u)
-  whole="$(wc -l <<<"$expected") clicked, 0 skipped"
-  from1=$(wc -l <"$runtime/clicks1.log") from2=$(wc -l <"$runtime/clicks2.log") last=$(passes)
-  # Two more: the pass running now began before the logs were counted.
-  wait_for 20 passes_at_least $((last + 2)) || fail "no passes after the changes"
-  cat "$runtime/clicks1.log" "$runtime/clicks2.log" >"$runtime/clicks.log"
-  local stray
-  stray=$(stray_presses 1; stray_presses 2)
-  [ -z "$stray" ] || fail "presses off the targets' grid points: $(head -5 <<<"$stray" | tr '\n' ' ')"
-  grep -q "^colorclicker: pass $((last + 1)): $whole" "$work/app.err" ||
-    fail "the pass after the changes: $(grep "^colorclicker: pass $((last + 1)):" "$work/app.err")"
-  local after
-  after=$( (tail -n +$((from1 + 1)) "$runtime/clicks1.log" | awk '/^click/ { print int($2), int($3) }'
-    tail -n +$((from2 + 1)) "$runtime/clicks2.log" | awk -v o="$o" -v s="$s" \
-      '/^click/ { print o + int($2 * s + 1e-6), int($3 * s + 1e-6) }') | sort -u)
-  [ "$after" == "$expected" ] || fail "after the changes, clicked: $(tr '\n' ' ' <<<"$after")"
-}
+. "$here/outputs_change.sh"
 
 if [ "$scenario" = outputs-change ]; then
   outputs_change
@@ -416,69 +344,11 @@ else
   fi
 fi
 
-# The portal, its GNOME backend or PipeWire killed while tracking (kill -9,
-# as a crash): a message, no click from then on though passes go on, and
-# once the service is back (the bus starts the portal again when asked)
-# the start button shows the dialog again and tracking clicks exactly the
-# grid again.
-asks() { grep -c 'нажмите «Начать слежение»' "$work/app.err"; }
-bus_owner_pid() {
-  as_session_user gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \
-    -m org.freedesktop.DBus.GetConnectionUnixProcessID "$1" | awk '{ print $2 }' | tr -d ',)'
-}
-clicks_since() {
-  tail -n +$(($1 + 1)) "$runtime/clicks.log" | awk -v s="$scale" -v wx=$win_x -v wy=$win_y \
-    -v px="$out_px" '/^click/ { printf "%d %d\n", px + int(($2 + wx) * s), int(($3 + wy) * s) }' | sort -u
-}
-survives_losing() {
-  local victim asked lines passes_then
-  case $1 in
-    portal) victim=$(bus_owner_pid org.freedesktop.portal.Desktop) ;;
-    backend) victim=$(bus_owner_pid org.freedesktop.impl.portal.desktop.gnome) ;;
-    pipewire) victim=$(pgrep -g "$MUTTER_GROUP" -x pipewire) ;;
-  esac
-  [ -n "$victim" ] || fail "test setup: no $1 process"
-  asked=$(asks)
-  kill -9 "$victim"
-  more_asks() { [ "$(asks)" -gt "$asked" ]; }
-  wait_for 20 more_asks || fail "no message when the $1 went away"
-  told=$(passes)
-  # Killing PipeWire ended the test's input driver's session too.
-  [ "$1" != pipewire ] || restart_mutter_pipewire || fail "PipeWire did not start again"
-  close_message
-  lines=$(wc -l <"$runtime/clicks.log") passes_then=$(passes)
-  wait_for 10 passes_at_least $((passes_then + 3)) || fail "no passes after the $1 went away"
-  [ "$(wc -l <"$runtime/clicks.log")" -eq "$lines" ] || fail "clicks after the $1 went away"
-  # Nor while the message showed: every pass after the one it came in.
-  [ -z "$(awk -v from=$((told + 2)) -F'[ :]+' '/^colorclicker: pass / && $3 >= from && $4 != 0' \
-    "$work/app.err")" ] || fail "passes clicked after the message on the $1"
-  click_at $(control_at Button4 "$form_x" "$form_y")
-  answer_consent share || fail "no dialog after the $1 went away"
-  [ "$scenario" != gnome-pointer ] || user_moves
-  clicked_grid() { [ "$(clicks_since "$lines")" == "$expected" ]; }
-  wait_for 20 clicked_grid || fail "after the $1 came back, clicked: $(clicks_since "$lines" | tr '\n' ' ')"
-}
+. "$here/portal_faults.sh"
 if [ "$scenario" = gnome ]; then
   for service in portal backend pipewire; do survives_losing "$service"; done
 fi
 
-# gnome-pointer: the user's hand on the mouse, to and fro over the target's
-# window off its grid points, for about 3 s from now. Every pass meanwhile
-# finds all 20 points or none (no picture yet), tells each one clicked or
-# skipped, and some pass skips; no press lands but on a grid point.
-user_moves() {
-  local from i stray lines
-  from=$(passes) lines=$(wc -l <"$runtime/clicks.log")
-  for ((i = 0; i < 30; i++)); do
-    pointer move $((out_lx + win_x + 20 + i % 2 * 500)) $((win_y + 60))
-  done
-  [ -z "$(awk -v from="$from" -F'[ :,]+' '/^colorclicker: pass / && $3 > from && $4 + $6 != 0 && $4 + $6 != 20' \
-    "$work/app.err")" ] || fail "passes that did not tell every point while the user moved"
-  awk -v from="$from" -F'[ :,]+' '/^colorclicker: pass / && $3 > from && $6 > 0 { s = 1 } END { exit !s }' \
-    "$work/app.err" || fail "no point skipped while the user moved: $(grep '^colorclicker: pass ' "$work/app.err" | tail -4 | tr '\n' ' ')"
-  stray=$(comm -13 <(echo "$expected") <(clicks_since "$lines"))
-  [ -z "$stray" ] || fail "presses where the user moved the pointer: $(tr '\n' ' ' <<<"$stray")"
-}
 if [ "$scenario" = gnome-pointer ]; then
   p=$(passes)
   wait_for 10 passes_at_least $((p + 1)) || fail "no passes"
@@ -516,31 +386,5 @@ wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "colorclicker did n
 wait "$app_pid"; code=$?
 [ "$code" -eq 0 ] || fail "exit code $code"
 
-# No click without the user's consent: started again, the program is
-# refused, says so and keeps its window; given the corners, its start
-# button asks again, and is refused again.
-if [ "$scenario" = gnome ]; then
-  before=$(grep -c '^click' "$runtime/clicks.log")
-  in_session env COLORCLICKER_LOG_PASSES=1 "$app"
-  start_bg "${SESSION_COMMAND[@]}" 2>"$work/app.err"
-  app_pid=$LAST_PID
-  answer_consent refuse || fail "no dialog at the second start"
-  wait_for 10 grep -q 'не разрешён' "$work/app.err" || fail "no message when the user refused"
-  wait_for 10 has_form || fail "no window after the refusal"
-  read -r form_x form_y <<<"$(form_rect)"
-  close_message
-  drive_form
-  answer_consent refuse || fail "no dialog at the start of tracking"
-  refusals_at_least() { [ "$(grep -c 'не разрешён' "$work/app.err")" -ge "$1" ]; }
-  wait_for 10 refusals_at_least 2 || fail "no message at the second refusal"
-  # Tracking runs all the same: three passes, and not a click.
-  passes_before=$(passes)
-  wait_for 10 passes_at_least $((passes_before + 3)) || fail "no passes after the refusal"
-  [ "$(grep -c '^click' "$runtime/clicks.log")" -eq "$before" ] || fail "clicks without consent"
-  close_message
-  close_form
-  wait_for 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "colorclicker did not exit after the refusal"
-  wait "$app_pid"; code=$?
-  [ "$code" -eq 0 ] || fail "exit code $code after the refusal"
-fi
+[ "$scenario" != gnome ] || refused_twice
 echo "PASS ($scenario): $(grep -c '^click' "$runtime/clicks.log") clicks, all on the 20 grid points of the target"
