@@ -307,11 +307,13 @@ void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
                                (double(to.y - o.top) + 0.25) / o.scale);
 }
 
+// A refused button call ends the session on the spot, its pictures with
+// it: nothing more goes out then.
 void PortalDesktop::MouseEvent(std::uint32_t flags) {
   if (!state_->Usable()) return;
   ForEachButtonEvent(flags, [this](MouseButton button, bool press) {
-    state_->session->Button(std::int32_t(LinuxButtonCode(button)), press);
-    state_->InputSent();
+    if (state_->session->Button(std::int32_t(LinuxButtonCode(button)), press) && state_->Running())
+      state_->InputSent();
   });
 }
 
