@@ -58,7 +58,9 @@ grep -q '<screenshot type="default">' "$out/deb/$metainfo" || fail "AppStream da
 grep -q 'colorclicker developers' "$out/deb/usr/share/doc/colorclicker/copyright" || fail "copyright lacks its holder"
 
 # Warnings are shown; errors fail.
-lintian --fail-on error "$deb" 2>&1 | grep -v 'running with root privileges' | tee "$out/lintian.log"
+# Its temporary files in the unpack folder: it leaves some behind in /tmp.
+mkdir -p "$out/lintian-tmp"
+TMPDIR=$out/lintian-tmp lintian --fail-on error "$deb" 2>&1 | grep -v 'running with root privileges' | tee "$out/lintian.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "lintian found errors"
 
 # --- the zip ------------------------------------------------------------------
