@@ -78,6 +78,7 @@ stop_started() {
 own_x_locks() {
   local lock pid p
   for lock in /tmp/.X*-lock; do
+    [ -e "$lock" ] || continue
     pid=$(tr -dc 0-9 <"$lock" 2>/dev/null) p=$pid
     [ -z "$pid" ] || kill -0 "$pid" 2>/dev/null || { echo "$lock $pid"; continue; }
     while [ -n "$p" ] && ((p > 1)); do

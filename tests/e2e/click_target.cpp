@@ -51,15 +51,21 @@ int RecordPresses(const char* logPath) {
   Display* control = XOpenDisplay(nullptr);
   Display* data = XOpenDisplay(nullptr);
   FILE* log = std::fopen(logPath, "w");
-  if (!control || !data || !log) return 1;
+  if (!control || !data || !log) {
+    std::fprintf(stderr, "click_target --record: %s\n",
+                 log ? "no X display" : "cannot write the log");
+    return 1;
+  }
   XRecordRange* range = XRecordAllocRange();
   range->device_events.first = ButtonPress;
   range->device_events.last = ButtonPress;
   XRecordClientSpec clients = XRecordAllClients;
   const XRecordContext context = XRecordCreateContext(control, 0, &clients, 1, &range, 1);
   XSync(control, False);
-  if (!context || !XRecordEnableContext(data, context, LogPress, reinterpret_cast<XPointer>(log)))
+  if (!context || !XRecordEnableContext(data, context, LogPress, reinterpret_cast<XPointer>(log))) {
+    std::fprintf(stderr, "click_target --record: the server would not record\n");
     return 1;
+  }
   return 0;
 }
 }  // namespace
