@@ -79,7 +79,7 @@ own_x_locks() {
   local lock pid p
   for lock in /tmp/.X*-lock; do
     [ -e "$lock" ] || continue
-    pid=$(tr -dc 0-9 <"$lock" 2>/dev/null) p=$pid
+    pid=$(tr -dc 0-9 2>/dev/null <"$lock") p=$pid
     [ -z "$pid" ] || kill -0 "$pid" 2>/dev/null || { echo "$lock $pid"; continue; }
     while [ -n "$p" ] && ((p > 1)); do
       [[ " ${STARTED_PIDS[*]} " != *" $p "* ]] || { echo "$lock $pid"; break; }
@@ -100,7 +100,7 @@ release_x_locks() {
     wait_for 10 eval "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null
     wait_for 10 eval "! pgrep -f 'Xwayland :$display( |\$)' >/dev/null" ||
       pkill -9 -f "Xwayland :$display( |\$)"
-    [ "$(tr -dc 0-9 <"$lock" 2>/dev/null)" = "$pid" ] || continue
+    [ "$(tr -dc 0-9 2>/dev/null <"$lock")" = "$pid" ] || continue
     rm -f "$lock" "/tmp/.X11-unix/X$display"
   done
 }
