@@ -196,12 +196,17 @@ bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
     Desktop& desktop;
     explicit LayoutHold(Desktop& d) : desktop(d) { desktop.HoldScreenLayout(true); }
     ~LayoutHold() { desktop.HoldScreenLayout(false); }
-  } hold(desktop_);
-  desktop_.SetCursorPos(x, y);
-  if (!desktop_.CursorIsAt(x, y)) return false;
-  Clicker.Press(1);
-  Clicker.Wait(0);
-  Clicker.Release(1);
+  };
+  {
+    LayoutHold hold(desktop_);
+    desktop_.SetCursorPos(x, y);
+    if (!desktop_.CursorIsAt(x, y)) return false;
+    Clicker.Press(1);
+    Clicker.Wait(0);
+    Clicker.Release(1);
+  }
+  // Not while the layout is held: on X11 the window manager that holds our
+  // click back until it has seen it could not get at the server.
   inputQueued_ = !desktop_.AwaitInputHandled();
   return true;
 }

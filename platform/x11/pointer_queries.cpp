@@ -4,6 +4,9 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/x11/error_trap.h"
 
 namespace {
@@ -61,6 +64,15 @@ bool X11PointerQueries::IsAt(std::int32_t x, std::int32_t y) {
 bool X11PointerQueries::AnyButtonDown() {
   return (Query().buttons &
           (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
+}
+
+bool X11PointerQueries::AwaitButtonsUp(unsigned int mask, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if ((Query().buttons & mask) == 0) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 bool X11PointerQueries::OwnWindowAt(std::int32_t x, std::int32_t y) {

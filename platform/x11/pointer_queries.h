@@ -15,9 +15,14 @@ class X11PointerQueries {
   ScreenPoint Position();
   // Whether the pointer is at (x, y) exactly, on this screen.
   bool IsAt(std::int32_t x, std::int32_t y);
-  // The server's button state: the user's own presses, as the program's
-  // synthetic ones are always released by the time this is asked.
+  // The server's button state: the user's own presses, once the program's
+  // synthetic ones have been handled (AwaitButtonsUp).
   bool AnyButtonDown();
+  // Waits until the server reports none of `mask` (Button1Mask...) held,
+  // at most timeoutMs; false if one still is. A window manager's button
+  // grab freezes pointer events until the manager lets them through, so a
+  // synthetic release can stay queued for a while after it was sent.
+  bool AwaitButtonsUp(unsigned int mask, int timeoutMs);
   // Whether the top-level window at (x, y), frame included, belongs to
   // this process (by the _NET_WM_PID toolkits set): what a click there
   // would reach.

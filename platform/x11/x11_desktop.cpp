@@ -11,6 +11,13 @@
 #include "platform/x11/screen_reader.h"
 #include "platform/x11/x11_connection.h"
 
+namespace {
+// Long enough for a window manager to let a frozen click through (about a
+// millisecond when idle); a click still queued after it ends the clicks of
+// its pass rather than being taken for the user's held button.
+constexpr int kReleaseHandledWithinMs = 100;
+}  // namespace
+
 DesktopRoute::Opening X11Desktop::OpenRoute(const OnDesktopLost& onLost) {
   DesktopRoute::Opening opening;
   std::unique_ptr<X11Desktop> x11 = Open();
@@ -69,9 +76,20 @@ void X11Desktop::MouseEvent(std::uint32_t flags) {
     // X numbers the middle button 2 and the right one 3.
     const unsigned int x = button == MouseButton::Left ? 1 : button == MouseButton::Right ? 3 : 2;
     XTestFakeButtonEvent(connection_->display, x, press, CurrentTime);
+    if (!press) releasedButtons_ |= Button1Mask << (x - 1);
     // Each event reaches the server before anything is read again.
     XSync(connection_->display, False);
   });
+}
+
+// XSync only says that the server has taken the events in: while a window
+// manager's grab holds pointer events back, the server still reports the
+// button held, and the next point would be taken for one the user holds.
+bool X11Desktop::AwaitInputHandled() {
+  if (releasedButtons_ == 0) return true;
+  if (!pointer_.AwaitButtonsUp(releasedButtons_, kReleaseHandledWithinMs)) return false;
+  releasedButtons_ = 0;
+  return true;
 }
 
 void X11Desktop::Sleep(std::uint32_t ms) {

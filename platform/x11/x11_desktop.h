@@ -29,6 +29,7 @@ class X11Desktop : public Desktop {
   std::unique_ptr<ScreenContext> GetDC() override;
   void SetCursorPos(std::int32_t x, std::int32_t y) override;
   void MouseEvent(std::uint32_t flags) override;
+  bool AwaitInputHandled() override;
   void Sleep(std::uint32_t ms) override;
   void HoldScreenLayout(bool hold) override;
   bool CursorIsAt(std::int32_t x, std::int32_t y) override;
@@ -47,4 +48,6 @@ class X11Desktop : public Desktop {
   explicit X11Desktop(std::shared_ptr<X11Connection> connection);
   std::shared_ptr<X11Connection> connection_;
   X11PointerQueries pointer_;
+  // The buttons this program released since the server last showed them up.
+  unsigned int releasedButtons_ = 0;
 };

@@ -77,7 +77,7 @@ void FakeDesktop::MouseEvent(std::uint32_t flags) {
 }
 
 bool FakeDesktop::AwaitInputHandled() {
-  if (swallowed_ && inputStuck) return false;
+  if ((swallowed_ && inputStuck) || layoutHeld_) return false;
   swallowed_ = false;
   lagLeft_ = 0;
   return true;

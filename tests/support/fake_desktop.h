@@ -45,6 +45,9 @@ class FakeDesktop : public Desktop {
   void Sleep(std::uint32_t ms) override;
   bool CursorIsAt(std::int32_t x, std::int32_t y) override { return monitor.Contains(x, y); }
   bool AwaitInputHandled() override;
+  // While held, the system handles none of our input (an X window manager
+  // that holds a click back cannot get at a grabbed server).
+  void HoldScreenLayout(bool hold) override { layoutHeld_ = hold; }
   bool AnyMouseButtonDown() override;
   bool SessionOnScreen() override { return sessionOnScreen; }
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return ownWindow.Contains(x, y); }
@@ -89,4 +92,5 @@ class FakeDesktop : public Desktop {
   ScreenPoint cursor_;
   int lagLeft_ = 0;
   bool swallowed_ = false;
+  bool layoutHeld_ = false;
 };
