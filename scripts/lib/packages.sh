@@ -19,9 +19,10 @@ WAYLAND_TEST_PACKAGES=(sway xwayland qt6-wayland wtype jq grim mutter pipewire w
 # the tests), a private Xvfb, the user's gestures and a screenshot.
 DEMO_PACKAGES=(libgtest-dev libgmock-dev xvfb xdotool imagemagick)
 # Xephyr and xrandr: a nested X screen that really changes size;
-# clang-format: the suite checks that the tree keeps its format.
+# clang-format: the suite checks that the tree keeps its format; window
+# managers users run on X11 (xfwm4; openbox with picom).
 LINUX_TEST_PACKAGES=("${DEMO_PACKAGES[@]}" xserver-xephyr x11-xserver-utils clang-format
-  "${WAYLAND_TEST_PACKAGES[@]}")
+  xfwm4 openbox picom "${WAYLAND_TEST_PACKAGES[@]}")
 # Wine loads these X libraries at run time and draws with Tahoma from fonts-wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 fonts-wine libxi6
   libxrandr2 libxcursor1 libxfixes3 libxrender1 libxcomposite1 libxinerama1 icoutils)

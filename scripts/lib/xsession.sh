@@ -129,6 +129,13 @@ incomplete_passes() {
     $3 >= from && ($4 != points || (skipped != "any" && $6 != skipped))' "$1"
 }
 
+# client_origin WINDOW: "X Y", where the window's client area starts on the
+# screen, inside whatever frame a window manager gave it.
+client_origin() {
+  xwininfo -id "$1" | awk -F: '/Absolute upper-left X/ { x = $2 } /Absolute upper-left Y/ { y = $2 }
+    END { if (x == "") exit 1; print x + 0, y + 0 }'
+}
+
 # drag X0 Y0 X1 Y1: press the left button at one point, release it at another.
 drag() {
   xdotool mousemove --sync "$1" "$2" && sleep 0.2 && xdotool mousedown 1 && sleep 0.2 &&

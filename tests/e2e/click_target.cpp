@@ -1,11 +1,18 @@
 // A stand-in for the application being watched: shows solid-colour
 // rectangles and logs every button press on them.
-// Usage: click_target LOGFILE X Y W H RRGGBB [X Y W H RRGGBB ...]
+// Usage: click_target [--framed|--managed] LOGFILE X Y W H RRGGBB [X Y W H RRGGBB ...]
+//        --framed: windows for a window manager to frame; the first
+//        rectangle is the desktop below all windows, the others normal
+//        windows placed where the manager puts them, each logged as
+//        "window RRGGBB X Y" (its client area on the screen) once shown and
+//        after every move. --managed: the same without title bar or border
 //        click_target --close WINDOW   asks a window to close, as a window
 //                                      manager's close button does
+//        click_target --owner SELECTION  whether a client owns SELECTION
 //        click_target --record LOGFILE logs every button press the server
 //                                      handles, on any window, as
 //                                      "press X Y button B"
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/Xutil.h>
@@ -45,6 +52,41 @@ void LogPress(XPointer closure, XRecordInterceptData* data) {
   XRecordFreeData(data);
 }
 
+// A desktop window (what a file manager's desktop is) for the first
+// rectangle, normal windows asking for their place for the others.
+void AskToBeManaged(Display* display, Window window, bool desktop, bool bare, int x, int y, int w,
+                    int h, const std::string& title) {
+  XSizeHints size{};
+  size.flags = USPosition | USSize;
+  size.x = x, size.y = y, size.width = w, size.height = h;
+  XSetWMNormalHints(display, window, &size);
+  XWMHints hints{};
+  hints.flags = InputHint;
+  hints.input = True;
+  XSetWMHints(display, window, &hints);
+  XStoreName(display, window, title.c_str());
+  if (bare) {
+    // _MOTIF_WM_HINTS: flags MWM_HINTS_DECORATIONS, decorations none.
+    const long motif[5] = {2, 0, 0, 0, 0};
+    const Atom hintsAtom = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    XChangeProperty(display, window, hintsAtom, hintsAtom, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(motif), 5);
+  }
+  if (!desktop) return;
+  const Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+  const Atom desk = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+  XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&desk), 1);
+}
+
+void LogPlace(Display* display, FILE* log, Window window, unsigned long rgb) {
+  int x, y;
+  Window child;
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+  std::fprintf(log, "window %06lx %d %d\n", rgb, x, y);
+  std::fflush(log);
+}
+
 // Where clicks land on windows this program does not own: RECORD sees the
 // device events of every client, the program's synthetic ones included.
 int RecordPresses(const char* logPath) {
@@ -74,8 +116,15 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--close")
     return AskToClose(std::strtoul(argv[2], nullptr, 0));
   if (argc == 3 && std::string(argv[1]) == "--record") return RecordPresses(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "--owner") {
+    Display* display = XOpenDisplay(nullptr);
+    return display && XGetSelectionOwner(display, XInternAtom(display, argv[2], False)) ? 0 : 1;
+  }
+  const bool bare = argc > 1 && std::string(argv[1]) == "--managed";
+  const bool framed = bare || (argc > 1 && std::string(argv[1]) == "--framed");
+  if (framed) --argc, ++argv;
   if (argc < 7 || (argc - 2) % 5 != 0) {
-    std::fprintf(stderr, "usage: %s LOGFILE X Y W H RRGGBB ...\n", argv[0]);
+    std::fprintf(stderr, "usage: click_target [--framed|--managed] LOGFILE X Y W H RRGGBB ...\n");
     return 2;
   }
   Display* display = XOpenDisplay(nullptr);
@@ -94,12 +143,16 @@ int main(int argc, char** argv) {
     XAllocColor(display, DefaultColormap(display, screen), &colour);
     XSetWindowAttributes attributes{};
     attributes.background_pixel = colour.pixel;
-    attributes.override_redirect = True;  // exactly where asked, with or without a WM
-    attributes.event_mask = ButtonPressMask | ExposureMask;
+    attributes.override_redirect = !framed;  // exactly where asked, with or without a WM
+    attributes.event_mask = ButtonPressMask | ExposureMask | StructureNotifyMask;
     const Window window = XCreateWindow(
         display, RootWindow(display, screen), std::atoi(argv[i]), std::atoi(argv[i + 1]),
         std::atoi(argv[i + 2]), std::atoi(argv[i + 3]), 0, CopyFromParent, InputOutput,
         CopyFromParent, CWBackPixel | CWOverrideRedirect | CWEventMask, &attributes);
+    if (framed)
+      AskToBeManaged(display, window, i == 2, bare, std::atoi(argv[i]), std::atoi(argv[i + 1]),
+                     std::atoi(argv[i + 2]), std::atoi(argv[i + 3]),
+                     "target " + std::string(argv[i + 4]));
     XMapRaised(display, window);
     colourOf[window] = rgb;
   }
@@ -109,7 +162,16 @@ int main(int argc, char** argv) {
   for (;;) {
     XEvent event;
     XNextEvent(display, &event);
+    if (framed && (event.type == MapNotify || event.type == ConfigureNotify)) {
+      // A ConfigureNotify from the manager may be synthetic: ask the server.
+      LogPlace(display, log, event.xany.window, colourOf[event.xany.window]);
+      continue;
+    }
     if (event.type != ButtonPress) continue;
+    // Drawn again, as a button does when pressed: a compositor has the
+    // window to paint anew, with the click in its hands.
+    if (framed)
+      for (const auto& [window, colour] : colourOf) XClearArea(display, window, 0, 0, 0, 0, False);
     std::fprintf(log, "click %d %d %06lx button %u\n", event.xbutton.x_root, event.xbutton.y_root,
                  colourOf[event.xbutton.window], event.xbutton.button);
     std::fflush(log);
