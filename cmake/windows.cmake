@@ -17,7 +17,7 @@ add_library(platform_win32 STATIC
   platform/win32/window_at_point.cpp
   platform/win32/input_watch.cpp
   platform/win32/session_state.cpp)
-target_link_libraries(platform_win32 PUBLIC desktop_seam user32 gdi32 shell32 dwmapi)
+target_link_libraries(platform_win32 PUBLIC desktop_seam win32_decisions user32 gdi32 shell32 dwmapi)
 target_compile_definitions(platform_win32 PUBLIC ${_win32_definitions})
 
 add_library(ui_win32 STATIC
@@ -54,7 +54,7 @@ add_executable(screen_read_check tests/win32/screen_read_check.cpp)
 target_link_libraries(screen_read_check PRIVATE platform_win32 user32 gdi32)
 
 # The window checked from inside its own process, also run under Wine.
-add_executable(window_check tests/win32/window_check.cpp)
+add_executable(window_check tests/win32/window_check.cpp tests/win32/input_check.cpp)
 target_link_libraries(window_check PRIVATE ui_win32)
 
 # The scan pass benchmark: run by bench/run under Wine, or as it is on a
@@ -65,8 +65,8 @@ target_link_libraries(win32_scan_bench PRIVATE platform_win32 tracking)
 if(MSVC)
   # UTF-8 sources (the Russian captions), the static runtime, and the
   # manifest from the .rc rather than one made by the linker.
-  foreach(_target desktop_seam tracking ui_form platform_win32 ui_win32 colorclicker click_target
-                  mouse_watch screen_read_check window_check win32_scan_bench)
+  foreach(_target desktop_seam tracking win32_decisions ui_form platform_win32 ui_win32 colorclicker
+                  click_target mouse_watch screen_read_check window_check win32_scan_bench)
     target_compile_options(${_target} PRIVATE /utf-8)
     set_property(TARGET ${_target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
   endforeach()

@@ -11,7 +11,8 @@ void ScreenContext::ReadRegion(std::int32_t left, std::int32_t top, std::int32_t
           GetPixel(static_cast<std::int32_t>(left + col), static_cast<std::int32_t>(top + row));
 }
 
-// One GetPixel per sample: the reference every bulk read must agree with.
+// One GetPixel per sample on a monitor: the reference every bulk read must
+// agree with.
 void ScreenContext::ReadGrid(const SampleGrid& grid, Colorref* out) {
   constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
   constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
@@ -20,9 +21,10 @@ void ScreenContext::ReadGrid(const SampleGrid& grid, Colorref* out) {
     for (std::int64_t sample = 0; sample < grid.samples; ++sample)
       for (std::int64_t run = 0; run < grid.runs; ++run) {
         const std::int64_t x = grid.X(run, sample);
-        *out++ = x < kMin || x > kMax || y < kMin || y > kMax
-                     ? CLR_INVALID
-                     : GetPixel(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+        const bool read = x >= kMin && x <= kMax && y >= kMin && y <= kMax &&
+                          OnMonitor(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+        *out++ = read ? GetPixel(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))
+                      : CLR_INVALID;
       }
   }
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/notice.h"
 
@@ -14,7 +15,9 @@ using Colorref = std::uint32_t;
 #ifndef CLR_INVALID
 #define CLR_INVALID 0xFFFFFFFF
 #endif
-// mouse_event flags; button events carry exactly these.
+// mouse_event flags; button events carry exactly these. Left means the
+// primary button: where the user swapped the buttons for the left hand, a
+// backend sends the physical one that is primary.
 #ifndef MOUSEEVENTF_LEFTDOWN
 #define MOUSEEVENTF_LEFTDOWN 0x0002
 #define MOUSEEVENTF_LEFTUP 0x0004
@@ -67,6 +70,14 @@ class ScreenContext {
   // outside the 32-bit range. What a scan pass reads in one go; backends
   // override it with as few screen reads as they can.
   virtual void ReadGrid(const SampleGrid& grid, Colorref* out);
+  // Whether (x, y) lies on a monitor, as the monitors were at the start of
+  // the pass: the box around monitors of different sizes holds gaps, which
+  // a backend may copy as black. A sample on none reads as CLR_INVALID
+  // without being read.
+  virtual bool OnMonitor(std::int32_t x, std::int32_t y) {
+    (void)x, (void)y;
+    return true;
+  }
   // Before every scan pass. A context whose reads failed since the last
   // pass may take a fresh handle on the screen here, once, so that reading
   // comes back by itself when the screen does (Windows: after the lock
@@ -121,6 +132,9 @@ class Desktop {
   // low-level hook), a cursor moved on too soon would take a click along.
   // False when they are still queued.
   virtual bool AwaitInputHandled() { return true; }
+  // Why the system took in nothing of the last button event, if it did not
+  // (Windows: SendInput inserted nothing); nothing when it went in.
+  virtual std::optional<Reason> InputRefused() { return std::nullopt; }
   virtual void Sleep(std::uint32_t ms) = 0;
 
   // Asked after the cursor was moved to (x, y), right before the press:

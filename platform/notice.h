@@ -33,6 +33,10 @@ enum class Reason {
   // rights (as administrator, or as the system), where the system drops
   // our clicks.
   ElevatedTarget,
+  // While tracking: the system took in nothing of a click (Windows:
+  // SendInput inserted nothing) and no such window explains it: input
+  // blocked by another program, or going to another desktop.
+  InputRefused,
 
   // The end: the program cannot go on.
   DisplayLost,

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <optional>
 
 #include "tracking/scan_grid.h"
 #include "tracking/tracker.h"
@@ -169,10 +170,13 @@ bool Tracker::BeginPass() {
 }
 
 // Five samples 5 px apart, read one at a time and only until one differs.
-// A failed read never matches, even when the target itself is CLR_INVALID.
+// A failed read never matches, even when the target itself is CLR_INVALID;
+// a sample on no monitor is not read, as in a bulk read.
 bool Tracker::RunMatches(std::int32_t x, std::int32_t y) {
   for (int k = 0; k < kSamples; ++k) {
-    const Colorref pixel = ScreenDC ? ScreenDC->GetPixel(x + k * kSampleStep, y) : CLR_INVALID;
+    const std::int32_t sx = x + k * kSampleStep;
+    const Colorref pixel =
+        ScreenDC && ScreenDC->OnMonitor(sx, y) ? ScreenDC->GetPixel(sx, y) : CLR_INVALID;
     if (pixel == CLR_INVALID || pixel != controls_.TargetColor.GetColor()) return false;
   }
   return true;
@@ -185,11 +189,12 @@ bool Tracker::RunMatches(std::int32_t x, std::int32_t y) {
 // did not go: asked right before the press, with the layout held until
 // the click is done. The cursor moves on only once the system has handled
 // the last click's events: while they are queued, they would go along with
-// it, and the desktop could take our own press for the user's.
+// it, and the desktop could take our own press for the user's. A click the
+// system refused is no click: after a refused press nothing is released.
 bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
   if (inputQueued_ || desktop_.IsOwnWindowAt(x, y) || desktop_.AnyMouseButtonDown()) return false;
   if (desktop_.DropsInputAt(x, y)) {
-    inputDropped_ = true;
+    Dropped(Reason::ElevatedTarget);
     return false;
   }
   struct LayoutHold {
@@ -197,24 +202,37 @@ bool Tracker::ClickAt(std::int32_t x, std::int32_t y) {
     explicit LayoutHold(Desktop& d) : desktop(d) { desktop.HoldScreenLayout(true); }
     ~LayoutHold() { desktop.HoldScreenLayout(false); }
   };
+  std::optional<Reason> refused;
   {
     LayoutHold hold(desktop_);
     desktop_.SetCursorPos(x, y);
     if (!desktop_.CursorIsAt(x, y)) return false;
     Clicker.Press(1);
-    Clicker.Wait(0);
-    Clicker.Release(1);
+    refused = desktop_.InputRefused();
+    if (!refused) {
+      Clicker.Wait(0);
+      Clicker.Release(1);
+      refused = desktop_.InputRefused();
+    }
   }
   // Not while the layout is held: on X11 the window manager that holds our
   // click back until it has seen it could not get at the server.
   inputQueued_ = !desktop_.AwaitInputHandled();
-  return true;
+  if (refused) Dropped(*refused);
+  return !refused;
+}
+
+void Tracker::Dropped(Reason why) {
+  static_assert(static_cast<int>(Reason::CompositorLost) < 64, "one bit a reason");
+  dropped_ |= std::uint64_t{1} << static_cast<int>(why);
 }
 
 // After the pass, not inside it: a message box's own message loop runs the
-// timer, and a pass must not start within another.
+// timer, and a pass must not start within another. All are marked told
+// before the first is shown, so a pass run meanwhile tells none again.
 void Tracker::TellWhatWasDropped() {
-  if (!inputDropped_ || toldOfDroppedInput_) return;
-  toldOfDroppedInput_ = true;
-  if (tellUser_) tellUser_({Reason::ElevatedTarget, {}, {}});
+  const std::uint64_t untold = dropped_ & ~toldOfDropped_;
+  toldOfDropped_ |= untold;
+  for (int why = 0; why < 64; ++why)
+    if ((untold >> why & 1) && tellUser_) tellUser_({static_cast<Reason>(why), {}, {}});
 }

@@ -21,5 +21,5 @@ void Tracker::StartTracking() {
   controls_.AreaSize.SetText(IntToStr(right - left) + " * " + IntToStr(bottom - top));
 
   ScreenDC = desktop_.GetDC();  // the previous handle is released here
-  inputDropped_ = toldOfDroppedInput_ = false;
+  dropped_ = toldOfDropped_ = 0;
 }

@@ -66,19 +66,23 @@ class Tracker {
   // False when the pass must neither read nor click.
   bool BeginPass();
   bool RunMatches(std::int32_t x, std::int32_t y);
-  // False when the point was skipped and nothing was sent.
+  // False when the point was skipped: nothing was sent, or the system
+  // refused what was.
   bool ClickAt(std::int32_t x, std::int32_t y);
   void Read(const SampleGrid& grid, std::vector<Colorref>& buffer);
-  // Once a pass is over: what it could not do, told once per start of
-  // tracking.
+  // A point skipped because the system drops or refused our click there.
+  void Dropped(Reason why);
+  // Once a pass is over: what it could not do, each reason told once per
+  // start of tracking.
   void TellWhatWasDropped();
 
   Desktop& desktop_;
   TrackingControls controls_;
   TellUser tellUser_;
-  // A point skipped because the system would drop the click there; whether
-  // the user was told since tracking last started.
-  bool inputDropped_ = false, toldOfDroppedInput_ = false;
+  // Why points were skipped because the system drops or refused our clicks
+  // there, and what the user was told of since tracking last started: one
+  // bit a Reason.
+  std::uint64_t dropped_ = 0, toldOfDropped_ = 0;
   // The last click's events were still queued when the wait for them
   // ended: no more clicks until they are handled.
   bool inputQueued_ = false;

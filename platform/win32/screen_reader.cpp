@@ -1,6 +1,7 @@
 #include "platform/win32/screen_reader.h"
 
 #include <algorithm>
+#include <vector>
 
 const ScreenDcSource kWholeScreenDc{[] { return ::GetDC(nullptr); },
                                     [](HDC dc) { ::ReleaseDC(nullptr, dc); }};
@@ -8,7 +9,22 @@ const ScreenDcSource kWholeScreenDc{[] { return ::GetDC(nullptr); },
 namespace {
 // Largest copy of the screen held at once; taller grids are read in bands.
 constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 23;
+
+BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) {
+  reinterpret_cast<std::vector<MonitorRect>*>(list)->push_back(
+      {rect->left, rect->top, rect->right, rect->bottom});
+  return TRUE;
+}
+
+void EnumerateMonitors(std::vector<MonitorRect>& out) {
+  ::EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&out));
+}
 }  // namespace
+
+Win32ScreenContext::Win32ScreenContext(HDC dc, const ScreenDcSource& source)
+    : source_(source), dc_(dc), readFailed_(!dc) {
+  monitors_.Take(&EnumerateMonitors);
+}
 
 std::unique_ptr<Win32ScreenContext> Win32ScreenContext::Open(const ScreenDcSource& source) {
   return std::make_unique<Win32ScreenContext>(source.take(), source);
@@ -35,6 +51,7 @@ void Win32ScreenContext::DropBitmap() {
 // Only the screen's device context is taken anew: the copy is a 32-bit
 // DIB, whatever the display's format, and is kept for the next pass.
 void Win32ScreenContext::StartPass() {
+  monitors_.Take(&EnumerateMonitors);
   if (!readFailed_) return;
   readFailed_ = false;
   if (dc_) source_.release(dc_);
@@ -77,8 +94,9 @@ bool Win32ScreenContext::EnsureBitmap(std::int64_t width, std::int64_t height) {
 
 // One BitBlt of the grid's bounding box (clipped to the screen) per band of
 // rows. Without CAPTUREBLT, which would make the copy wait on layered
-// windows and flicker the cursor on every pass. Samples off the screen, or
-// in a band that could not be copied, read as CLR_INVALID.
+// windows and flicker the cursor on every pass. Samples off the monitors
+// (in a gap between them too), or in a band that could not be copied, read
+// as CLR_INVALID.
 void Win32ScreenContext::ReadBulk(const SampleGrid& grid, Colorref* out) {
   const std::int64_t screenLeft = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
   const std::int64_t screenTop = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -107,7 +125,7 @@ void Win32ScreenContext::ReadBulk(const SampleGrid& grid, Colorref* out) {
       for (std::int64_t sample = 0; sample < grid.samples; ++sample)
         for (std::int64_t run = 0; run < grid.runs; ++run) {
           const std::int64_t x = grid.X(run, sample);
-          if (!rowOnScreen || x < left || x >= right) {
+          if (!rowOnScreen || x < left || x >= right || !monitors_.Contains(x, y)) {
             *out++ = CLR_INVALID;
             continue;
           }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/desktop.h"
+#include "platform/win32/monitor_rects.h"
 #include "platform/win32/windows_api.h"
 
 // Where the context takes its screen device context and gives it back.
@@ -21,17 +22,18 @@ class Win32ScreenContext final : public BulkScreenContext {
   // Without a device context from the source, every read fails until a
   // pass gets one.
   static std::unique_ptr<Win32ScreenContext> Open(const ScreenDcSource& source = kWholeScreenDc);
-  Win32ScreenContext(HDC dc, const ScreenDcSource& source)
-      : source_(source), dc_(dc), readFailed_(!dc) {}
+  Win32ScreenContext(HDC dc, const ScreenDcSource& source);
   ~Win32ScreenContext() override;
   Win32ScreenContext(const Win32ScreenContext&) = delete;
   Win32ScreenContext& operator=(const Win32ScreenContext&) = delete;
 
-  // CLR_INVALID off the screen or when the copy failed.
+  // CLR_INVALID off the monitors or when the copy failed.
   Colorref GetPixel(std::int32_t x, std::int32_t y) override;
-  // The device context stops working on the lock screen, a UAC prompt, a
-  // secure screen saver or a display change, and stays broken after: once
-  // a read failed, the next pass takes a fresh one.
+  bool OnMonitor(std::int32_t x, std::int32_t y) override { return monitors_.Contains(x, y); }
+  // The monitors are taken again. The device context stops working on the
+  // lock screen, a UAC prompt, a secure screen saver or a display change,
+  // and stays broken after: once a read failed, the next pass takes a
+  // fresh one.
   void StartPass() override;
 
  protected:
@@ -44,6 +46,7 @@ class Win32ScreenContext final : public BulkScreenContext {
   ScreenDcSource source_;
   HDC dc_;
   bool readFailed_;
+  MonitorRects monitors_;
   // Where reads are copied to; kept for the next pass.
   HDC memory_ = nullptr;
   HBITMAP bitmap_ = nullptr;

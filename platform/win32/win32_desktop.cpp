@@ -13,20 +13,51 @@ constexpr DWORD kInputHandledWithinMs = 500;
 // Wine reports a stale cursor position for up to 6 ms after a move.
 constexpr DWORD kEchoSettleMs = 10;
 
-// The system's state of the buttons: ours included until it handled them,
-// and all up while a window of a program with more rights is in front.
-bool SystemSaysButtonDown() {
-  for (int key : {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2})
-    if (::GetAsyncKeyState(key) & 0x8000) return true;
-  return false;
-}
-
 bool CursorAt(std::int32_t x, std::int32_t y) {
   POINT p{};
   return ::GetCursorPos(&p) && p.x == x && p.y == y &&
          ::MonitorFromPoint(p, MONITOR_DEFAULTTONULL) != nullptr;
 }
 }  // namespace
+
+bool Win32Desktop::Calls::ButtonsSwapped() { return ::GetSystemMetrics(SM_SWAPBUTTON) != 0; }
+
+// One input event carrying the flags as given: no move, no absolute
+// position, so it acts at the cursor, and the system handles the set button
+// bits in increasing order (down before up). Marked as ours for the watch.
+bool Win32Desktop::Calls::Insert(std::uint32_t flags) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  input.mi.dwExtraInfo = watch_.NextMark();
+  if (::SendInput(1, &input, sizeof input) != 1) return false;
+  watch_.MarkSent();
+  return true;
+}
+
+// UIPI keeps our input from a window with more rights at the cursor, or
+// holding the mouse from the front.
+bool Win32Desktop::Calls::TargetRefusesInput() {
+  POINT p{};
+  return (::GetCursorPos(&p) && RefusesOurInput(TopLevelWindowAt(p))) ||
+         RefusesOurInput(::GetForegroundWindow());
+}
+
+bool Win32Desktop::Calls::AnyButtonDown() {
+  for (int key : {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2})
+    if (::GetAsyncKeyState(key) & 0x8000) return true;
+  return false;
+}
+
+bool Win32Desktop::Calls::FrontRefusesInput() { return RefusesOurInput(::GetForegroundWindow()); }
+
+// Not known: as if input came now, which the hook has not seen.
+std::uint32_t Win32Desktop::Calls::LastInputTick() {
+  LASTINPUTINFO info{sizeof info, 0};
+  return ::GetLastInputInfo(&info) ? info.dwTime : ::GetTickCount();
+}
+
+bool Win32Desktop::Calls::AwaitOwnEventsSeen() { return watch_.AwaitSeen(kInputHandledWithinMs); }
 
 void Win32Desktop::Start(TellUser) { watch_.Start(); }
 
@@ -42,23 +73,19 @@ ScreenPoint Win32Desktop::GetCursorPos() {
 
 std::unique_ptr<ScreenContext> Win32Desktop::GetDC() { return Win32ScreenContext::Open(); }
 
-void Win32Desktop::SetCursorPos(std::int32_t x, std::int32_t y) { ::SetCursorPos(x, y); }
-
-// One input event carrying the flags as given: no move, no absolute
-// position, so it acts at the cursor, and the system handles the set button
-// bits in increasing order (down before up). Marked as ours for the watch.
-void Win32Desktop::MouseEvent(std::uint32_t flags) {
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = flags;
-  input.mi.dwExtraInfo = watch_.MarkNext();
-  ::SendInput(1, &input, sizeof input);
+// Wine counts a cursor move as input, which no hook is shown.
+void Win32Desktop::MoveCursor(std::int32_t x, std::int32_t y) {
+  ::SetCursorPos(x, y);
+  watch_.View().OwnInputUpTo(calls_.LastInputTick());
 }
 
-// Without the watch nothing tells, and the events go on as sent.
-bool Win32Desktop::AwaitInputHandled() {
-  return !watch_.Running() || watch_.AwaitSeen(kInputHandledWithinMs);
-}
+void Win32Desktop::SetCursorPos(std::int32_t x, std::int32_t y) { MoveCursor(x, y); }
+
+void Win32Desktop::MouseEvent(std::uint32_t flags) { sender_.Send(flags); }
+
+bool Win32Desktop::AwaitInputHandled() { return watch_.View().AwaitOwnInput(calls_); }
+
+std::optional<Reason> Win32Desktop::InputRefused() { return sender_.Refusal(); }
 
 void Win32Desktop::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
@@ -73,19 +100,11 @@ void Win32Desktop::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 bool Win32Desktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   if (CursorAt(x, y)) return true;
   ::Sleep(kEchoSettleMs);
-  ::SetCursorPos(x, y);
+  MoveCursor(x, y);
   return CursorAt(x, y);
 }
 
-// The watch's view decides: the system's own state holds our press until it
-// handled it. It also has the last word over a button the watch saw go down
-// but never up (released on a secure desktop, where hooks are not called),
-// unless a window it hides the buttons from is in front. Without the watch,
-// a hidden state counts as held: better no click than one into a drag.
-bool Win32Desktop::AnyMouseButtonDown() {
-  if (watch_.Running() && !watch_.UserHoldsButton()) return false;
-  return SystemSaysButtonDown() || RefusesOurInput(::GetForegroundWindow());
-}
+bool Win32Desktop::AnyMouseButtonDown() { return watch_.View().UserHoldsButton(calls_); }
 
 bool Win32Desktop::SessionOnScreen() { return UserSessionOnScreen(); }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/desktop.h"
@@ -27,6 +28,7 @@ struct FakeRect {
 class FakeDesktop : public Desktop {
  public:
   FakeDesktop(int width, int height, Colorref background = 0x00202020);
+  ~FakeDesktop() override;
 
   void Fill(int left, int top, int width, int height, Colorref color);
   Colorref At(int x, int y) const;
@@ -48,6 +50,7 @@ class FakeDesktop : public Desktop {
   // While held, the system handles none of our input (an X window manager
   // that holds a click back cannot get at a grabbed server).
   void HoldScreenLayout(bool hold) override { layoutHeld_ = hold; }
+  std::optional<Reason> InputRefused() override;
   bool AnyMouseButtonDown() override;
   bool SessionOnScreen() override { return sessionOnScreen; }
   bool IsOwnWindowAt(std::int32_t x, std::int32_t y) override { return ownWindow.Contains(x, y); }
@@ -83,14 +86,39 @@ class FakeDesktop : public Desktop {
   FakeRect elevatedWindow;
   // Runs after each left-button release, e.g. to make a target vanish.
   std::function<void(FakeDesktop&, ScreenPoint)> onLeftClick;
+  // Where reads find a monitor; none: the whole framebuffer.
+  std::vector<FakeRect> monitors;
+  bool OnAMonitor(int x, int y) const;
+  // Button events with any of these flags are refused for this reason,
+  // and not logged among the events.
+  std::uint32_t refusedFlags = 0;
+  Reason refusal = Reason::InputRefused;
+  int refusedEvents = 0;
+
+  // From WatchWithHook() on, the user's buttons and the wait for our own
+  // events are decided as on Windows: by the ButtonWatch of
+  // platform/win32 over a low-level hook that sees the user's button
+  // (UserButton) and our events while hookAlive, and is alive again once
+  // put back. The system's own state is userHoldsButton, hidden while
+  // frontRefusesInput. Every input moves on the tick GetLastInputInfo
+  // tells, and so does a cursor move of ours, as under Wine.
+  void WatchWithHook();
+  void UserButton(bool down);
+  bool hookAlive = true;
+  bool frontRefusesInput = false;
+  int hooksPutBack = 0;
 
   const int width, height;
 
  private:
   friend class FakeScreenContext;
+  class Hook;
+  // userHoldsButton, and our release until it is waited for.
+  bool SystemButtonDown();
   std::vector<Colorref> pixels_;
   ScreenPoint cursor_;
   int lagLeft_ = 0;
-  bool swallowed_ = false;
+  bool swallowed_ = false, refused_ = false;
   bool layoutHeld_ = false;
+  std::unique_ptr<Hook> hook_;
 };

@@ -22,6 +22,9 @@ class RecordingDesktop : public Desktop {
     if (sendButtons_) real_.MouseEvent(flags);
   }
   bool AwaitInputHandled() override { return !sendButtons_ || real_.AwaitInputHandled(); }
+  std::optional<Reason> InputRefused() override {
+    return sendButtons_ ? real_.InputRefused() : std::nullopt;
+  }
   void Sleep(std::uint32_t ms) override { real_.Sleep(ms); }
   void HoldScreenLayout(bool hold) override { real_.HoldScreenLayout(hold); }
   bool CursorIsAt(std::int32_t x, std::int32_t y) override { return real_.CursorIsAt(x, y); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <string>
 
 #include "tests/support/fake_controls.h"
 #include "tests/support/fake_desktop.h"
@@ -18,12 +19,18 @@ struct ScanPassTest : ::testing::TestWithParam<PassKind> {
   FakeForm form{screen};
 
   void Track(TRect area, Colorref target = kTarget) { form.Track(area, target); }
+  PassReport Report() {
+    return GetParam() == PassKind::Bulk ? form.tracker.ScanPass()
+                                        : form.tracker.ScanPassPerSample();
+  }
   std::vector<ScreenPoint> Pass() {
-    if (GetParam() == PassKind::Bulk)
-      form.tracker.ScanPass();
-    else
-      form.tracker.ScanPassPerSample();
+    Report();
     return screen.Clicks();
+  }
+  void StartTracking(TRect area) {
+    form.Edit1.text = std::to_string(area.Left), form.Edit2.text = std::to_string(area.Top);
+    form.Edit3.text = std::to_string(area.Right), form.Edit4.text = std::to_string(area.Bottom);
+    form.tracker.StartTracking();
   }
 };
 using PerSampleScanPassTest = ScanPassTest;
@@ -198,6 +205,93 @@ TEST_P(ScanPassTest, NoClickWhereTheSystemDropsItAndTheUserIsToldOncePerStart) {
   form.tracker.StartTracking();
   Pass();
   EXPECT_EQ(told.size(), 2u);
+}
+
+TEST_P(ScanPassTest, PointsOnNoMonitorAreNeitherReadNorClickedNorSkipped) {
+  // Two monitors of different heights, and below the right one a gap,
+  // which Windows copies as black: a dark target would match all over it.
+  constexpr Colorref kDark = 0x00000000;
+  screen.Fill(0, 0, 1200, 700, kDark);
+  screen.monitors = {{0, 0, 610, 700}, {610, 0, 590, 30}};
+  Track({0, 0, 1200, 60}, kDark);  // rows 3..54, columns 100..1100
+  const PassReport report = Report();
+  // Left: 5 columns of 18 rows; the column at 600 reaches into the right
+  // monitor, and into the gap from row 30 on; right: 5 columns of 9 rows.
+  EXPECT_EQ(report.clicks, 5 * 18 + 9 + 5 * 9);
+  EXPECT_EQ(report.skipped, 0);
+  for (const DesktopEvent& e : screen.events) {
+    EXPECT_NE(e.kind, DesktopEvent::Sleep);
+    EXPECT_TRUE(screen.OnAMonitor(e.x, e.y)) << e.x << "," << e.y;  // not even a cursor move
+  }
+  const auto offMonitor =
+      std::count_if(screen.pixelReads.begin(), screen.pixelReads.end(),
+                    [&](ScreenPoint p) { return !screen.OnAMonitor(p.x, p.y); });
+  EXPECT_EQ(offMonitor, 0);
+}
+
+TEST_P(ScanPassTest, AWatchThatStopsSeeingEventsNeverClicksIntoAHeldButton) {
+  Track({0, 0, 1000, 400});
+  screen.Fill(150, 100, 200, 30, kTarget);
+  screen.WatchWithHook();
+  EXPECT_EQ(Pass().size(), 20u);
+
+  // Windows removes the hook without a word, then the user holds a button
+  // down: the hook's last view says none is held.
+  screen.hookAlive = false;
+  screen.UserButton(true);
+  screen.events.clear();
+  EXPECT_TRUE(Pass().empty());
+  // Nor while a window that hides the buttons' state from us is in front.
+  screen.frontRefusesInput = true;
+  EXPECT_TRUE(Pass().empty());
+  EXPECT_TRUE(screen.events.empty());  // not even a cursor move
+
+  // Released, as the system tells: the first click goes, the hook misses
+  // it and is put back, and the pass clicks no more. The next one clicks
+  // every point, once the hook sees events again.
+  screen.frontRefusesInput = false;
+  screen.UserButton(false);
+  EXPECT_EQ(Report().clicks, 1);
+  EXPECT_EQ(screen.hooksPutBack, 1);
+  EXPECT_EQ(Report().clicks, 20);
+  EXPECT_EQ(screen.hooksPutBack, 1);
+  // Its view counts again: a press it sees stops the clicks.
+  screen.UserButton(true);
+  EXPECT_EQ(Report().clicks, 0);
+}
+
+TEST_P(ScanPassTest, InputTheSystemRefusesIsNoClickAndIsToldOncePerStart) {
+  std::vector<Reason> told;
+  form.tracker.TellUserWith([&](const Notice& n) { told.push_back(n.reason); });
+  const TRect area{0, 0, 1000, 400};
+  Track(area);
+  screen.Fill(150, 100, 200, 30, kTarget);
+  screen.refusedFlags = MOUSEEVENTF_LEFTDOWN;
+  PassReport report = Report();
+  EXPECT_EQ(report.clicks, 0);
+  EXPECT_EQ(report.skipped, 20);
+  EXPECT_EQ(screen.refusedEvents, 20);  // the presses, and no release after one
+  EXPECT_TRUE(screen.Clicks().empty());
+  EXPECT_EQ(told, std::vector<Reason>{Reason::InputRefused});
+  // A press that went in, its release refused: no click either.
+  screen.refusedFlags = MOUSEEVENTF_LEFTUP;
+  report = Report();
+  EXPECT_EQ(report.clicks, 0);
+  EXPECT_EQ(report.skipped, 20);
+  EXPECT_EQ(told.size(), 1u);
+
+  // Where a window with more rights is why, the user hears that, and each
+  // reason again after a new start.
+  screen.refusal = Reason::ElevatedTarget;
+  StartTracking(area);
+  Report();
+  screen.refusal = Reason::InputRefused;
+  Report();
+  EXPECT_EQ(told, (std::vector<Reason>{Reason::InputRefused, Reason::ElevatedTarget,
+                                       Reason::InputRefused}));
+  screen.refusedFlags = 0;
+  EXPECT_EQ(Report().clicks, 20);
+  EXPECT_EQ(told.size(), 3u);
 }
 
 TEST_P(ScanPassTest, FailedReadsNeverMatch) {

@@ -1,7 +1,8 @@
 // The native window checked from inside its own process: what the control
 // table says (classes, texts, positions and sizes at the window's DPI, font,
 // tab and stacking order), the handlers' wiring to the buttons' messages,
-// Edit5's background, and errors shown while the window goes on.
+// Edit5's background, and errors shown while the window goes on; what the
+// scan asks of the desktop, our input among others' (input_check.cpp).
 //   window_check.exe   (under Wine: tests/win32/wine_run.sh)
 #include <cstdio>
 #include <stdexcept>
@@ -14,16 +15,21 @@
 // after <windows.h>
 #include <commctrl.h>
 
+#include "tests/win32/window_check.h"
+
 #include "ui/win32/tform1.h"
 #include "ui/win32/wide_text.h"
 
 namespace {
 int passes = 0, failures = 0;
+}  // namespace
 
 void Check(bool ok, const std::string& what) {
   std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
   (ok ? passes : failures)++;
 }
+
+namespace {
 
 void Pump() {
   MSG message;
@@ -286,8 +292,11 @@ int main() {
     desktop.MouseEvent(MOUSEEVENTF_LEFTUP);
     Check(pressHandled && desktop.AwaitInputHandled() && !pressTakenForUsers,
           "our own press is handled and not taken for the user's");
+
+    CheckOthersInputAndTheLeftHand(desktop);
     desktop.End();
   }
+  CheckHookPutBack();
   Pump();
   Check(desktop.SessionOnScreen(), "the session is on screen");
 
