@@ -20,19 +20,19 @@ enum class Reason {
   UnknownRoute,         // detail: what COLORCLICKER_DESKTOP asked for, and the choices
 
   // While it runs: access through the desktop portal, with the user's consent.
-  PortalError,           // detail: the portal's error
-  AccessRefused,         // the user said no
-  AccessInterrupted,     // the dialog ended otherwise
-  NoPointerOrMonitor,    // allowed, but without the pointer or any monitor
-  PipeWireNotOpened,     // detail: the portal's error
-  ScreenUnreadable,      // allowed, but the pictures cannot be had; detail: why
-  AccessEnded,           // the desktop stopped the sharing
-  ScreenStreamBroken,    // PipeWire ended the pictures
-  PortalGone,            // detail: the bus name of the portal or backend that went away
-  PortalTimedOut,        // detail: the call the portal did not answer in time
-  PortalReplyMalformed,  // detail: what in a reply was not of its type
-  PictureFormatFailed,   // no format or buffers agreed on for a picture; detail: PipeWire's words
-  NoPictures,            // no picture yet from some monitors; detail: their numbers
+  PortalError,         // detail: the portal's error
+  AccessRefused,       // the user said no
+  AccessInterrupted,   // the dialog ended otherwise
+  NoPointerOrMonitor,  // allowed, but without the pointer or any monitor
+  PipeWireNotOpened,   // detail: the portal's error
+  ScreenUnreadable,    // allowed, but the pictures cannot be had; detail: why
+  AccessEnded,         // the desktop stopped the sharing
+  ScreenStreamBroken,  // PipeWire ended the pictures
+  PortalGone,          // detail: the bus name of the portal or backend that went away
+  PortalTimedOut,      // detail: the call the portal did not answer in time
+  WrongPortalReply,    // detail: what in a reply was not of its type
+  NoPictureFormat,     // none agreed on with a stream; detail: PipeWire's words, if any
+  NoPictures,          // none yet from some monitors; detail: their numbers
 
   // While tracking: the colour showed in a window that runs with more
   // rights (as administrator, or as the system), where the system drops

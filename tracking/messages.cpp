@@ -72,12 +72,13 @@ std::string MessageFor(const Notice& n) {
     case Reason::PortalTimedOut:
       return "Портал рабочего стола не ответил вовремя (программа ждала ответа на " + n.detail +
              "), и доступ программы к экрану и мыши прекращён." + kAskAgain;
-    case Reason::PortalReplyMalformed:
+    case Reason::WrongPortalReply:
       return "Портал рабочего стола прислал ответ, которого программа не понимает (" + n.detail +
              "), и доступ программы к экрану и мыши прекращён." + kAskAgain;
-    case Reason::PictureFormatFailed:
-      return "Рабочий стол и программа не договорились о формате картинки экрана (PipeWire: " +
-             n.detail + "), и программа не может читать экран." + kAskAgain;
+    case Reason::NoPictureFormat:
+      return "Рабочий стол и программа не договорились о формате картинки экрана" +
+             (n.detail.empty() ? std::string() : " (PipeWire: " + n.detail + ")") +
+             ", и программа не может читать экран." + kAskAgain;
     case Reason::NoPictures:
       return std::string("Рабочий стол разрешил доступ, но не присылает картинку экрана (") +
              (n.detail.find(',') == std::string::npos ? "монитор " : "мониторы ") + n.detail +

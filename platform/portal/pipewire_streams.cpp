@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -112,6 +113,13 @@ void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
   format.width = std::int32_t(std::min<std::uint32_t>(raw.size.width, 16384));
   format.height = std::int32_t(std::min<std::uint32_t>(raw.size.height, 16384));
   Agree(s, format);
+  const char* name = raw.format == SPA_VIDEO_FORMAT_BGRx   ? "BGRx"
+                     : raw.format == SPA_VIDEO_FORMAT_BGRA ? "BGRA"
+                     : raw.format == SPA_VIDEO_FORMAT_RGBx ? "RGBx"
+                     : raw.format == SPA_VIDEO_FORMAT_RGBA ? "RGBA"
+                                                           : "one not offered";
+  std::fprintf(stderr, "colorclicker: monitor %zu: pictures in %s, %d x %d pixels\n", s->index + 1,
+               name, format.width, format.height);
   if (!format.readable || format.width <= 0 || format.height <= 0) {
     pw_stream_set_error(s->stream, -EINVAL, "a video format not offered, or of no size");
     return;

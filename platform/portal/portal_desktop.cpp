@@ -112,21 +112,25 @@ struct PortalDesktop::State {
       const std::string failure = pictures->NegotiationFailure();
       session->End();
       Ended(failure.empty() ? Notice{Reason::ScreenStreamBroken, {}, {}}
-                            : Notice{Reason::PictureFormatFailed, failure, {}});
+                            : Notice{Reason::NoPictureFormat, failure, {}});
     }
     return Running();
   }
 
   // Once, a while after the session started: the monitors whose streams
-  // sent no picture yet, which read as nothing until one comes.
+  // sent no picture yet, which read as nothing until one comes. A stream
+  // that agreed on no format by then never will (PipeWire leaves a link
+  // that could not agree as it is): that ends the session.
   void CheckPictures() {
     if (!Running() || picturesChecked || Clock::now() - startedAt < kFirstPicture) return;
     picturesChecked = true;
     std::string silent;
+    bool agreed = true;
     for (std::size_t i = 0; i < streams.size(); ++i) {
       const PipeWireStreams::Health health = pictures->HealthOf(i);
       if (health.pictures > 0) continue;
       silent += (silent.empty() ? "" : ", ") + std::to_string(i + 1);
+      agreed = agreed && health.agreed;
       std::fprintf(stderr,
                    "colorclicker: monitor %zu (PipeWire node %u): no picture in %lld s; format "
                    "%s, %llu frames unreadable\n",
@@ -134,7 +138,10 @@ struct PortalDesktop::State {
                    health.agreed ? "agreed" : "not agreed",
                    static_cast<unsigned long long>(health.unusable));
     }
-    if (!silent.empty()) Tell({Reason::NoPictures, silent, {}});
+    if (silent.empty()) return;
+    if (agreed) return Tell({Reason::NoPictures, silent, {}});
+    session->End();
+    Ended({Reason::NoPictureFormat, {}, {}});
   }
 
   // The screen space over the shared monitors, and which layout it is.

@@ -76,7 +76,7 @@ PortalSteps::Action PortalSteps::TimedOut(unsigned id) {
 
 PortalSteps::Action PortalSteps::WrongReply(unsigned id, const std::string& what) {
   if (!Awaits(id)) return {};
-  return Fail(Reason::PortalReplyMalformed, NameOf(method_) + ": " + what, true);
+  return Fail(Reason::WrongPortalReply, NameOf(method_) + ": " + what, true);
 }
 
 PortalSteps::Action PortalSteps::Responded(const std::string& requestPath, std::uint32_t code,
@@ -91,7 +91,7 @@ PortalSteps::Action PortalSteps::Responded(const std::string& requestPath, std::
   if (code == 1) return Fail(Reason::AccessRefused, {}, true);
   if (code != 0) return Fail(Reason::AccessInterrupted, {}, true);
   if (!results.wrongShape.empty())
-    return Fail(Reason::PortalReplyMalformed,
+    return Fail(Reason::WrongPortalReply,
                 "the Response of " + NameOf(method_) + ": " + results.wrongShape, true);
   switch (step_) {
     case Step::Creating:

@@ -178,7 +178,7 @@ TEST(PortalSteps, EveryEndSaysWhyAndClosesWhatIsOpen) {
          while (p.last.method != Method::OpenPipeWireRemote) p.Allow();
          return p.steps.WrongReply(p.last.id, "the reply is (s), not (h)");
        },
-       Reason::PortalReplyMalformed, true},
+       Reason::WrongPortalReply, true},
       {"a Response of another shape",
        [](Portal& p) {
          p.last = p.steps.Ask();
@@ -189,7 +189,7 @@ TEST(PortalSteps, EveryEndSaysWhyAndClosesWhatIsOpen) {
          wrong.wrongShape = "streams is as, not a(ua{sv})";
          return p.steps.Responded(p.Request(), 0, wrong);
        },
-       Reason::PortalReplyMalformed, true},
+       Reason::WrongPortalReply, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
