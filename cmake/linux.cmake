@@ -84,9 +84,13 @@ target_link_libraries(platform_wlroots PUBLIC desktop_seam screen_layout
 # screen through libpipewire.
 pkg_check_modules(PIPEWIRE REQUIRED IMPORTED_TARGET libpipewire-0.3)
 add_library(platform_portal STATIC
+  platform/portal/stream_frame.cpp
   platform/portal/pipewire_streams.cpp
   platform/portal/portal_steps.cpp
+  platform/portal/portal_replies.cpp
   platform/portal/portal_session.cpp
+  platform/portal/portal_layout.cpp
+  platform/portal/pointer_puts.cpp
   platform/portal/portal_desktop.cpp)
 target_link_libraries(platform_portal PUBLIC desktop_seam screen_layout Qt6::DBus
   PRIVATE x11_pointer PkgConfig::PIPEWIRE)

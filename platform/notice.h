@@ -11,6 +11,7 @@ enum class Reason {
   NoXWaylandForPointer,   // wlroots: XWayland tells where the pointer is
   NoSessionBus,           // no D-Bus session bus
   NoRemoteDesktopPortal,  // detail: the bus's error
+  PortalSilent,           // detail: what the portal did not answer in time
   PortalWithoutPointer,
   PortalWithoutMonitors,
   NoXWaylandForWindow,  // the portal: the window is an X window
@@ -28,6 +29,10 @@ enum class Reason {
   AccessEnded,         // the desktop stopped the sharing
   ScreenStreamBroken,  // PipeWire ended the pictures
   PortalGone,          // detail: the bus name of the portal or backend that went away
+  PortalTimedOut,      // detail: the call the portal did not answer in time
+  WrongPortalReply,    // detail: what in a reply was not of its type
+  NoPictureFormat,     // none agreed on with a stream; detail: PipeWire's words, if any
+  NoPictures,          // none yet from some monitors; detail: their numbers
 
   // While tracking: the colour showed in a window that runs with more
   // rights (as administrator, or as the system), where the system drops

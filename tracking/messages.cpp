@@ -25,6 +25,7 @@ std::string MessageFor(const Notice& n) {
     case Reason::NoSessionBus: return "нет сеансовой шины D-Bus";
     case Reason::NoRemoteDesktopPortal:
       return "нет портала рабочего стола для удалённого управления (" + n.detail + ")";
+    case Reason::PortalSilent: return "портал рабочего стола не ответил вовремя (" + n.detail + ")";
     case Reason::PortalWithoutPointer: return "портал рабочего стола не даёт управлять указателем";
     case Reason::PortalWithoutMonitors: return "портал рабочего стола не показывает мониторы";
     case Reason::NoXWaylandForWindow: return "нет XWayland, в котором программа показывает окно";
@@ -68,6 +69,20 @@ std::string MessageFor(const Notice& n) {
              ") завершилась, и доступ программы к экрану и мыши пропал." + kAskAgain;
     case Reason::ScreenStreamBroken:
       return std::string("Поток экрана от рабочего стола (PipeWire) прервался.") + kAskAgain;
+    case Reason::PortalTimedOut:
+      return "Портал рабочего стола не ответил вовремя (программа ждала ответа на " + n.detail +
+             "), и доступ программы к экрану и мыши прекращён." + kAskAgain;
+    case Reason::WrongPortalReply:
+      return "Портал рабочего стола прислал ответ, которого программа не понимает (" + n.detail +
+             "), и доступ программы к экрану и мыши прекращён." + kAskAgain;
+    case Reason::NoPictureFormat:
+      return "Рабочий стол и программа не договорились о формате картинки экрана" +
+             (n.detail.empty() ? std::string() : " (PipeWire: " + n.detail + ")") +
+             ", и программа не может читать экран." + kAskAgain;
+    case Reason::NoPictures:
+      return std::string("Рабочий стол разрешил доступ, но не присылает картинку экрана (") +
+             (n.detail.find(',') == std::string::npos ? "монитор " : "мониторы ") + n.detail +
+             "). Пока её нет, программа там ничего не видит и не нажимает.";
 
     case Reason::ElevatedTarget:
       return "Цвет найден в окне программы, запущенной с большими правами (от имени "

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -28,12 +29,11 @@ struct PipeWireStreams::State {
     std::size_t index = 0;
     pw_stream* stream = nullptr;
     spa_hook listener{};
-    spa_video_info_raw format{};
+    bool streamed = false;  // reached PW_STREAM_STATE_STREAMING once
     // Guarded by owner->mutex.
-    std::shared_ptr<StreamFrame> newest;
+    StreamPicture picture;
     std::optional<Cursor> cursor;
     std::uint64_t cursorReports = 0;
-    std::uint64_t pictures = 0;
     // Only the PipeWire thread touches it: the next picture is copied here
     // and then swapped with the newest.
     std::shared_ptr<StreamFrame> spare;
@@ -48,13 +48,21 @@ struct PipeWireStreams::State {
   mutable std::mutex mutex;
   mutable std::condition_variable arrived;
   bool broken = false;
+  std::string negotiationFailure;
   std::deque<PipeWireStreams::PointerMove> moves;
   std::uint64_t lastMove = 0;
 
-  void MarkBroken() {
+  void MarkBroken(std::string failure = {}) {
     std::lock_guard<std::mutex> lock(mutex);
+    if (!broken) negotiationFailure = std::move(failure);
     broken = true;
     arrived.notify_all();
+  }
+  // Guarded by mutex.
+  std::uint64_t Generation() const {
+    std::uint64_t sum = 0;
+    for (const auto& s : streams) sum += s->picture.Changes();
+    return sum;
   }
 };
 
@@ -65,9 +73,21 @@ void OnCoreError(void* data, std::uint32_t id, int, int res, const char*) {
   if (id == PW_ID_CORE && res == -EPIPE) static_cast<State*>(data)->MarkBroken();
 }
 
-void OnStateChanged(void* data, pw_stream_state, pw_stream_state state, const char*) {
-  if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED)
-    static_cast<State::Stream*>(data)->owner->MarkBroken();
+// A stream that fails before it ever streamed could not agree on a format
+// or on buffers with the desktop; later, it broke.
+void OnStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error) {
+  auto* s = static_cast<State::Stream*>(data);
+  if (state == PW_STREAM_STATE_STREAMING) s->streamed = true;
+  if (state == PW_STREAM_STATE_ERROR && !s->streamed)
+    s->owner->MarkBroken(error && *error ? error : "stream error");
+  else if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED)
+    s->owner->MarkBroken();
+}
+
+void Agree(State::Stream* s, const PictureFormat& format) {
+  std::lock_guard<std::mutex> lock(s->owner->mutex);
+  s->picture.Agreed(format);
+  s->owner->arrived.notify_all();
 }
 
 // Once the format is agreed on: plain memory buffers (no GPU buffers,
@@ -75,14 +95,35 @@ void OnStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
 // that marks damaged pictures and the pointer's position.
 void OnParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
   auto* s = static_cast<State::Stream*>(data);
-  if (!param || id != SPA_PARAM_Format) return;
+  if (id != SPA_PARAM_Format) return;
+  // Cleared: no pictures until the next format.
+  if (!param) return Agree(s, {});
   std::uint32_t mediaType = 0, mediaSubtype = 0;
+  spa_video_info_raw raw{};
   if (spa_format_parse(param, &mediaType, &mediaSubtype) < 0 || mediaType != SPA_MEDIA_TYPE_video ||
-      mediaSubtype != SPA_MEDIA_SUBTYPE_raw)
+      mediaSubtype != SPA_MEDIA_SUBTYPE_raw || spa_format_video_raw_parse(param, &raw) < 0) {
+    Agree(s, {});
+    pw_stream_set_error(s->stream, -EINVAL, "a format other than raw video");
     return;
-  spa_video_info_raw format{};
-  if (spa_format_video_raw_parse(param, &format) < 0) return;
-  s->format = format;
+  }
+  PictureFormat format;
+  format.readable = raw.format == SPA_VIDEO_FORMAT_BGRx || raw.format == SPA_VIDEO_FORMAT_BGRA ||
+                    raw.format == SPA_VIDEO_FORMAT_RGBx || raw.format == SPA_VIDEO_FORMAT_RGBA;
+  format.redFirst = raw.format == SPA_VIDEO_FORMAT_RGBx || raw.format == SPA_VIDEO_FORMAT_RGBA;
+  format.width = std::int32_t(std::min<std::uint32_t>(raw.size.width, 16384));
+  format.height = std::int32_t(std::min<std::uint32_t>(raw.size.height, 16384));
+  Agree(s, format);
+  const char* name = raw.format == SPA_VIDEO_FORMAT_BGRx   ? "BGRx"
+                     : raw.format == SPA_VIDEO_FORMAT_BGRA ? "BGRA"
+                     : raw.format == SPA_VIDEO_FORMAT_RGBx ? "RGBx"
+                     : raw.format == SPA_VIDEO_FORMAT_RGBA ? "RGBA"
+                                                           : "one not offered";
+  std::fprintf(stderr, "colorclicker: monitor %zu: pictures in %s, %d x %d pixels\n", s->index + 1,
+               name, format.width, format.height);
+  if (!format.readable || format.width <= 0 || format.height <= 0) {
+    pw_stream_set_error(s->stream, -EINVAL, "a video format not offered, or of no size");
+    return;
+  }
 
   std::uint8_t storage[1024];
   spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof(storage));
@@ -136,38 +177,28 @@ void OnProcess(void* data) {
     s->owner->arrived.notify_all();
   }
 
-  const spa_video_format format = s->format.format;
-  const bool known = format == SPA_VIDEO_FORMAT_BGRx || format == SPA_VIDEO_FORMAT_BGRA ||
-                     format == SPA_VIDEO_FORMAT_RGBx || format == SPA_VIDEO_FORMAT_RGBA;
-  const std::int32_t width = std::int32_t(s->format.size.width);
-  const std::int32_t height = std::int32_t(s->format.size.height);
-  // A buffer with no bytes carries only metadata (the pointer moved).
-  if (!corrupted && known && width > 0 && height > 0 && buffer->n_datas > 0 &&
-      buffer->datas[0].data && buffer->datas[0].chunk && buffer->datas[0].chunk->size > 0 &&
-      !(buffer->datas[0].chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) {
+  BufferFacts facts;
+  facts.headerCorrupted = corrupted;
+  if (buffer->n_datas > 0 && buffer->datas[0].chunk) {
     const spa_data& d = buffer->datas[0];
-    const std::int64_t stride = d.chunk->stride > 0 ? d.chunk->stride : std::int64_t{width} * 4;
-    const std::int64_t offset = d.chunk->offset % std::max<std::uint32_t>(d.maxsize, 1);
-    if (stride >= std::int64_t{width} * 4 &&
-        offset + stride * (height - 1) + std::int64_t{width} * 4 <= std::int64_t{d.maxsize}) {
-      if (!s->spare) s->spare = std::make_shared<StreamFrame>();
-      StreamFrame& frame = *s->spare;
-      frame.width = width;
-      frame.height = height;
-      frame.stride = width * 4;
-      frame.redFirst = format == SPA_VIDEO_FORMAT_RGBx || format == SPA_VIDEO_FORMAT_RGBA;
-      frame.pixels.resize(std::size_t(frame.stride) * std::size_t(height));
-      const auto* source = static_cast<const std::uint8_t*>(d.data) + offset;
-      for (std::int32_t row = 0; row < height; ++row)
-        std::memcpy(frame.pixels.data() + std::size_t(row) * std::size_t(frame.stride),
-                    source + row * stride, std::size_t(frame.stride));
-      std::lock_guard<std::mutex> lock(s->owner->mutex);
-      frame.sequence = ++s->pictures;
-      std::swap(s->newest, s->spare);
-      // A reader may still hold the one swapped out: then it is not reused.
-      if (s->spare && s->spare.use_count() > 1) s->spare.reset();
-      s->owner->arrived.notify_all();
-    }
+    facts.chunkCorrupted = d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED;
+    facts.data = static_cast<const std::uint8_t*>(d.data);
+    facts.maxSize = d.maxsize;
+    facts.offset = d.chunk->offset % std::max<std::uint32_t>(d.maxsize, 1);
+    facts.size = d.chunk->size;
+    facts.stride = d.chunk->stride;
+  }
+  // The format is only changed on this thread: read without the lock.
+  const PictureFormat format = s->picture.Format();
+  const BufferHolds holds = WhatBufferHolds(facts, format);
+  if (holds == BufferHolds::Picture) {
+    if (!s->spare) s->spare = std::make_shared<StreamFrame>();
+    CopyPicture(facts, format, s->spare.get());
+  }
+  if (holds != BufferHolds::Nothing) {
+    std::lock_guard<std::mutex> lock(s->owner->mutex);
+    s->picture.Took(holds, &s->spare);
+    s->owner->arrived.notify_all();
   }
   pw_stream_queue_buffer(s->stream, newest);
 }
@@ -284,7 +315,33 @@ std::size_t PipeWireStreams::Count() const { return state_->streams.size(); }
 
 std::shared_ptr<const StreamFrame> PipeWireStreams::Newest(std::size_t i) const {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  return i < state_->streams.size() ? state_->streams[i]->newest : nullptr;
+  return i < state_->streams.size() ? state_->streams[i]->picture.Newest() : nullptr;
+}
+
+PipeWireStreams::Sizes PipeWireStreams::PictureSizes() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  Sizes sizes;
+  sizes.generation = state_->Generation();
+  for (const auto& s : state_->streams)
+    sizes.sizes.emplace_back(s->picture.Format().width, s->picture.Format().height);
+  return sizes;
+}
+
+std::uint64_t PipeWireStreams::Generation() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->Generation();
+}
+
+PipeWireStreams::Health PipeWireStreams::HealthOf(std::size_t i) const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  if (i >= state_->streams.size()) return {};
+  const StreamPicture& p = state_->streams[i]->picture;
+  return {p.Format().readable, p.Pictures(), p.Unusable()};
+}
+
+std::string PipeWireStreams::NegotiationFailure() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->negotiationFailure;
 }
 
 std::shared_ptr<const StreamFrame> PipeWireStreams::WaitNewer(
@@ -292,8 +349,9 @@ std::shared_ptr<const StreamFrame> PipeWireStreams::WaitNewer(
   std::unique_lock<std::mutex> lock(state_->mutex);
   if (i >= state_->streams.size()) return nullptr;
   const State::Stream& s = *state_->streams[i];
-  state_->arrived.wait_for(lock, timeout, [&] { return state_->broken || s.pictures > after; });
-  return s.newest;
+  state_->arrived.wait_for(lock, timeout,
+                           [&] { return state_->broken || s.picture.Pictures() > after; });
+  return s.picture.Newest();
 }
 
 std::optional<PipeWireStreams::Cursor> PipeWireStreams::LastCursor(std::size_t i) const {

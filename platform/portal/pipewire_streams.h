@@ -8,25 +8,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/desktop.h"
-
-// One picture of a monitor, in its physical pixels.
-struct StreamFrame {
-  std::int32_t width = 0, height = 0;
-  std::int32_t stride = 0;  // bytes from one row to the next
-  bool redFirst = false;    // bytes R,G,B,x (RGBx, RGBA) rather than B,G,R,x
-  std::vector<std::uint8_t> pixels;
-  std::uint64_t sequence = 0;  // counts the stream's pictures, from 1
-
-  Colorref Shown(std::int64_t x, std::int64_t y) const {
-    if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
-    const std::uint8_t* p = pixels.data() + y * stride + x * 4;
-    const std::uint8_t red = redFirst ? p[0] : p[2], blue = redFirst ? p[2] : p[0];
-    return Colorref{red} | Colorref{p[1]} << 8 | Colorref{blue} << 16;
-  }
-};
+#include "platform/portal/stream_frame.h"
 
 class PipeWireStreams {
  public:
@@ -38,8 +24,30 @@ class PipeWireStreams {
   ~PipeWireStreams();
 
   std::size_t Count() const;
-  // The newest picture of stream i; null before the first one.
+  // The newest picture of stream i; null before the first one, and from a
+  // frame that could not be used until the next good one.
   std::shared_ptr<const StreamFrame> Newest(std::size_t i) const;
+  // The pixel size of every stream's pictures, as agreed on with it (0 x 0
+  // before), and the generation they belong to, taken together. The
+  // generation changes whenever a stream's size does, or its picture is
+  // dropped or comes back: a layout of another generation is not the
+  // screen the pictures show.
+  struct Sizes {
+    std::uint64_t generation = 0;
+    std::vector<std::pair<std::int32_t, std::int32_t>> sizes;
+  };
+  Sizes PictureSizes() const;
+  std::uint64_t Generation() const;
+  // What became of stream i so far, to tell why it shows nothing.
+  struct Health {
+    bool agreed = false;         // a readable format was agreed on
+    std::uint64_t pictures = 0;  // good pictures taken
+    std::uint64_t unusable = 0;  // frames that could not be read
+  };
+  Health HealthOf(std::size_t i) const;
+  // PipeWire's words when a stream failed before it ever streamed: its
+  // format or buffers could not be agreed on. Empty otherwise.
+  std::string NegotiationFailure() const;
   // Waits until stream i has a picture newer than `after` (a sequence
   // number), at most `timeout`; returns the newest either way.
   std::shared_ptr<const StreamFrame> WaitNewer(std::size_t i, std::uint64_t after,

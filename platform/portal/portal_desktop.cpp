@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <deque>
+#include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 
 #include "platform/linux_button_codes.h"
 #include "platform/output_reads.h"
 #include "platform/portal/pipewire_streams.h"
+#include "platform/portal/pointer_puts.h"
+#include "platform/portal/portal_layout.h"
 #include "platform/portal/portal_session.h"
 #include "platform/screen_layout.h"
 #include "platform/x11/connection_lost.h"
@@ -21,18 +24,19 @@ using Clock = std::chrono::steady_clock;
 // stream's next picture, at most this long: PipeWire sends one only when
 // the screen changes, and a click that changes nothing is followed by none.
 constexpr std::chrono::milliseconds kPictureAfterInput{100};
-// Where they carry it, a read after a click waits for the stream to tell
-// the pointer's move to the clicked point, which the compositor sends
-// once it has handled the move (within a frame here); this long at most.
-constexpr std::chrono::milliseconds kMoveHandled{100};
-// A pointer move the program did not make, told this recently: the user
-// is moving the mouse, and a press could follow their hand.
-constexpr std::chrono::milliseconds kUserMoving{250};
-// A move told to this place this long after the program put the pointer
-// there counts as the program's own.
-constexpr std::chrono::milliseconds kOwnMoveTold{2000};
 // ScreenCast cursor modes.
 constexpr std::uint32_t kCursorHidden = 1, kCursorEmbedded = 2, kCursorMetadata = 4;
+// A monitor whose stream sent no picture this long after the session
+// started is told of: the first came within 0.4 s here, and KWin without
+// a GPU never sends one.
+constexpr std::chrono::seconds kFirstPicture{10};
+
+// Which layout a read, a move or a press was made in: the session's
+// streams, and the generation of their pictures' sizes.
+struct LayoutStamp {
+  std::uint64_t session = 0, pictures = 0;
+  bool operator==(const LayoutStamp&) const = default;
+};
 }  // namespace
 
 struct PortalDesktop::State {
@@ -48,18 +52,19 @@ struct PortalDesktop::State {
   // without the pointer).
   std::vector<std::uint64_t> sequenceAtInput;
   std::vector<bool> waitAfterInput;
-  // Where the program put the pointer lately (stream, its frame's pixels),
-  // the newest last, and whether a read still has to wait until the
-  // streams tell that the newest move was handled.
-  struct Put {
-    std::size_t stream = 0;
-    ScreenPoint at;
-    std::uint64_t movesBefore = 0;  // the streams' last move when it was sent
-    bool alreadyThere = false;      // no move will be told
-    Clock::time_point when;
-  };
-  std::deque<Put> puts;
-  bool awaitMove = false;
+  // Where the program put the pointer lately (streams with the pointer).
+  PointerPuts puts;
+
+  // A stream's picture may change size between a read and a click (its
+  // first picture at a scale other than 1 moves every other monitor), and
+  // a frame that cannot be used drops it. So the pointer moves, and the
+  // press follows, only while the layout is the one of the latest read.
+  std::uint64_t sessions = 0;
+  LayoutStamp readStamp;
+  std::optional<LayoutStamp> moveStamp;  // of the move a press may follow
+  bool pressDropped = false;             // so its release goes too
+  Clock::time_point startedAt;
+  bool picturesChecked = false;
 
   void Started(std::vector<PortalStream> shared, int fd) {
     std::vector<std::uint32_t> nodes;
@@ -74,8 +79,12 @@ struct PortalDesktop::State {
     streams = std::move(shared);
     sequenceAtInput.assign(streams.size(), 0);
     waitAfterInput.assign(streams.size(), false);
-    puts.clear();
-    awaitMove = false;
+    puts.Clear();
+    ++sessions;
+    moveStamp.reset();
+    pressDropped = false;
+    startedAt = Clock::now();
+    picturesChecked = false;
     std::fprintf(stderr, "colorclicker: the desktop shares %zu monitor(s)\n", streams.size());
   }
 
@@ -100,44 +109,55 @@ struct PortalDesktop::State {
   // session here, before anything is read or sent on it.
   bool Usable() {
     if (pictures && pictures->Broken()) {
+      const std::string failure = pictures->NegotiationFailure();
       session->End();
-      Ended({Reason::ScreenStreamBroken, {}, {}});
+      Ended(failure.empty() ? Notice{Reason::ScreenStreamBroken, {}, {}}
+                            : Notice{Reason::NoPictureFormat, failure, {}});
     }
     return Running();
   }
 
-  // The screen space over the shared monitors: their places from the
-  // portal (logical units), their pixel sizes from their pictures. Outputs
-  // come in stream order; those of unknown size are left out, so *streamOf
-  // maps an output back to its stream.
-  ScreenLayout Layout(std::vector<std::size_t>* streamOf = nullptr) const {
-    std::vector<OutputGeometry> geometries;
-    std::int32_t nextX = 0;
+  // Once, a while after the session started: the monitors whose streams
+  // sent no picture yet, which read as nothing until one comes. A stream
+  // that agreed on no format by then never will (PipeWire leaves a link
+  // that could not agree as it is): that ends the session.
+  void CheckPictures() {
+    if (!Running() || picturesChecked || Clock::now() - startedAt < kFirstPicture) return;
+    picturesChecked = true;
+    std::string silent;
+    bool agreed = true;
     for (std::size_t i = 0; i < streams.size(); ++i) {
-      const PortalStream& s = streams[i];
-      OutputGeometry g;
-      const std::shared_ptr<const StreamFrame> picture = pictures->Newest(i);
-      g.pixelWidth = picture ? picture->width : s.width;
-      g.pixelHeight = picture ? picture->height : s.height;
-      g.logicalWidth = s.width > 0 ? s.width : g.pixelWidth;
-      g.logicalHeight = s.height > 0 ? s.height : g.pixelHeight;
-      // A portal that does not place the monitors: side by side.
-      g.logicalX = s.placed ? s.x : nextX;
-      g.logicalY = s.placed ? s.y : 0;
-      nextX = g.logicalX + g.logicalWidth;
-      if (streamOf && ScreenLayout::HasSize(g)) streamOf->push_back(i);
-      geometries.push_back(g);
+      const PipeWireStreams::Health health = pictures->HealthOf(i);
+      if (health.pictures > 0) continue;
+      silent += (silent.empty() ? "" : ", ") + std::to_string(i + 1);
+      agreed = agreed && health.agreed;
+      std::fprintf(stderr,
+                   "colorclicker: monitor %zu (PipeWire node %u): no picture in %lld s; format "
+                   "%s, %llu frames unreadable\n",
+                   i + 1, streams[i].node, static_cast<long long>(kFirstPicture.count()),
+                   health.agreed ? "agreed" : "not agreed",
+                   static_cast<unsigned long long>(health.unusable));
     }
-    return ScreenLayout(geometries);
+    if (silent.empty()) return;
+    if (agreed) return Tell({Reason::NoPictures, silent, {}});
+    session->End();
+    Ended({Reason::NoPictureFormat, {}, {}});
   }
 
+  // The screen space over the shared monitors, and which layout it is.
+  ScreenLayout Layout(std::vector<std::size_t>* streamOf = nullptr,
+                      LayoutStamp* stamp = nullptr) const {
+    const PipeWireStreams::Sizes sizes = pictures->PictureSizes();
+    if (stamp) *stamp = {sessions, sizes.generation};
+    return PortalLayout(streams, sizes.sizes, streamOf);
+  }
+  LayoutStamp Stamp() const { return {sessions, pictures->Generation()}; }
+
   // The first read after a click waits until the compositor has handled
-  // it: the streams tell the pointer's move to the clicked point, which
-  // went just before the press. Not when the pointer was there already.
+  // it (where the streams tell the pointer's moves), or for the next
+  // picture (where they do not).
   std::shared_ptr<const StreamFrame> Picture(std::size_t stream) {
-    if (std::exchange(awaitMove, false) && !puts.empty() && !puts.back().alreadyThere)
-      pictures->WaitMoveTo(puts.back().stream, puts.back().at, puts.back().movesBefore,
-                           kMoveHandled);
+    puts.WaitHandled(*pictures);
     if (!waitAfterInput[stream]) return pictures->Newest(stream);
     waitAfterInput[stream] = false;
     return pictures->WaitNewer(stream, sequenceAtInput[stream], kPictureAfterInput);
@@ -145,7 +165,7 @@ struct PortalDesktop::State {
 
   void InputSent() {
     if (pictures->TellPointer()) {
-      awaitMove = true;
+      puts.InputSent();
       return;
     }
     for (std::size_t i = 0; i < streams.size(); ++i) {
@@ -153,26 +173,6 @@ struct PortalDesktop::State {
       sequenceAtInput[i] = newest ? newest->sequence : 0;
       waitAfterInput[i] = true;
     }
-  }
-
-  void NotePut(std::size_t stream, ScreenPoint at) {
-    const Clock::time_point now = Clock::now();
-    while (!puts.empty() && now - puts.front().when > kOwnMoveTold) puts.pop_front();
-    const auto cursor = pictures->LastCursor(stream);
-    puts.push_back({stream, at, pictures->LastMove(), cursor && cursor->position == at, now});
-  }
-
-  // Whether a stream told lately of the pointer at a place the program
-  // did not put it: the user's hand is on the mouse.
-  bool UserMoving() const {
-    for (const PipeWireStreams::PointerMove& m : pictures->MovesSince(Clock::now() - kUserMoving)) {
-      if (!m.position) continue;
-      const bool ours = std::any_of(puts.begin(), puts.end(), [&](const Put& p) {
-        return p.stream == m.stream && p.at == *m.position;
-      });
-      if (!ours) return true;
-    }
-    return false;
   }
 };
 
@@ -186,12 +186,13 @@ class PortalScreenContext final : public BulkScreenContext {
   Colorref GetPixel(std::int32_t x, std::int32_t y) override {
     if (!s_->Usable()) return CLR_INVALID;
     std::vector<std::size_t> streamOf;
-    const ScreenLayout layout = s_->Layout(&streamOf);
+    const ScreenLayout layout = s_->Layout(&streamOf, &s_->readStamp);
     const int index = layout.OutputAt(x, y);
     if (index < 0) return CLR_INVALID;
     const PlacedOutput& o = layout.Outputs()[std::size_t(index)];
     const std::shared_ptr<const StreamFrame> picture = s_->Picture(streamOf[std::size_t(index)]);
-    return picture ? picture->Shown(x - o.left, y - o.top) : CLR_INVALID;
+    if (!picture || !(s_->Stamp() == s_->readStamp)) return CLR_INVALID;
+    return picture->Shown(x - o.left, y - o.top);
   }
 
  private:
@@ -201,10 +202,16 @@ class PortalScreenContext final : public BulkScreenContext {
       std::fill(out, out + g.Count(), CLR_INVALID);
       return;
     }
+    // An output whose picture changed size or went meanwhile is not read,
+    // nor those after it.
     std::vector<std::size_t> streamOf;
-    const ScreenLayout layout = s_->Layout(&streamOf);
+    const ScreenLayout layout = s_->Layout(&streamOf, &s_->readStamp);
     ReadGridPerOutput(layout.Outputs(), g, out,
-                      [&](std::size_t i, const PixelRect&) { return s_->Picture(streamOf[i]); });
+                      [&](std::size_t i, const PixelRect&) -> std::shared_ptr<const StreamFrame> {
+                        auto picture = s_->Picture(streamOf[i]);
+                        if (!(s_->Stamp() == s_->readStamp)) return nullptr;
+                        return picture;
+                      });
   }
 
   std::shared_ptr<PortalDesktop::State> s_;
@@ -293,27 +300,43 @@ void PortalDesktop::RequestAccess() {
 // units: a point of the pixel as a fraction of the picture, times the
 // stream's size. A quarter into the pixel rather than its centre: GNOME
 // cuts fractions off, KDE rounds them, and both keep a quarter on the pixel.
+// Not in another layout than the latest read's: the point would not be
+// where its colour was read.
 void PortalDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
+  state_->moveStamp.reset();
   if (!state_->Usable()) return;
   std::vector<std::size_t> streamOf;
-  const ScreenLayout layout = state_->Layout(&streamOf);
+  LayoutStamp stamp;
+  const ScreenLayout layout = state_->Layout(&streamOf, &stamp);
   const ScreenLayout::Nearest to = layout.NearestPixel(x, y);
-  if (to.output < 0) return;
+  if (to.output < 0 || !(stamp == state_->readStamp)) return;
+  state_->moveStamp = stamp;
   const PlacedOutput& o = layout.Outputs()[std::size_t(to.output)];
   const std::size_t stream = streamOf[std::size_t(to.output)];
-  state_->NotePut(stream, ScreenPoint{std::int32_t(to.x - o.left), std::int32_t(to.y - o.top)});
+  state_->puts.Note(*state_->pictures, stream,
+                    ScreenPoint{std::int32_t(to.x - o.left), std::int32_t(to.y - o.top)});
   state_->session->MovePointer(state_->streams[stream].node,
                                (double(to.x - o.left) + 0.25) / o.scale,
                                (double(to.y - o.top) + 0.25) / o.scale);
 }
 
-// A refused button call ends the session on the spot, its pictures with
-// it: nothing more goes out then.
+// A press goes only while the layout is still the one of its move; a
+// press left out takes its release along. A refused button call ends the
+// session on the spot, its pictures with it: nothing more goes out then.
 void PortalDesktop::MouseEvent(std::uint32_t flags) {
   if (!state_->Usable()) return;
   ForEachButtonEvent(flags, [this](MouseButton button, bool press) {
-    if (state_->session->Button(std::int32_t(LinuxButtonCode(button)), press) && state_->Running())
-      state_->InputSent();
+    State& s = *state_;
+    if (press) s.pressDropped = !s.moveStamp || !(*s.moveStamp == s.Stamp());
+    if (s.pressDropped) {
+      if (press)
+        std::fprintf(stderr, "colorclicker: the screen changed before a press: left out\n");
+      else
+        s.pressDropped = false;
+      return;
+    }
+    if (s.session->Button(std::int32_t(LinuxButtonCode(button)), press) && s.Running())
+      s.InputSent();
   });
 }
 
@@ -324,22 +347,21 @@ void PortalDesktop::Sleep(std::uint32_t ms) {
 // Where the streams tell where the pointer is, no press while the user
 // moves it: the press would follow their hand. Decided from what they
 // told already, with no wait, so that the press follows the move at once.
-// Where they do not, only whether the point is on a monitor.
+// Where they do not, only whether the point is on a monitor. Either way
+// not once the layout changed since the move, made in the latest read's.
 bool PortalDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
-  if (!state_->Usable()) return false;
+  if (!state_->Usable() || !state_->moveStamp) return false;
   std::vector<std::size_t> streamOf;
-  const ScreenLayout layout = state_->Layout(&streamOf);
+  LayoutStamp stamp;
+  const ScreenLayout layout = state_->Layout(&streamOf, &stamp);
   const int index = layout.OutputAt(x, y);
-  if (index < 0) return false;
+  if (index < 0 || !(stamp == *state_->moveStamp)) return false;
   if (!state_->pictures->TellPointer()) return true;
   const PlacedOutput& o = layout.Outputs()[std::size_t(index)];
   const ScreenPoint at{std::int32_t(x - o.left), std::int32_t(y - o.top)};
   // The pointer was sent to this very point just now, or it cannot be told.
-  const auto& puts = state_->puts;
-  if (puts.empty() || puts.back().stream != streamOf[std::size_t(index)] ||
-      !(puts.back().at == at) || Clock::now() - puts.back().when > kUserMoving)
-    return false;
-  return !state_->UserMoving();
+  return state_->puts.JustPut(streamOf[std::size_t(index)], at) &&
+         !state_->puts.UserMoving(*state_->pictures);
 }
 
 // As XWayland last saw the buttons, as under wlroots.
@@ -351,4 +373,6 @@ bool PortalDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
 
 int PortalDesktop::EventIntervalMs() const { return 250; }
 
-void PortalDesktop::TakeEvents() { state_->Usable(); }
+void PortalDesktop::TakeEvents() {
+  if (state_->Usable()) state_->CheckPictures();
+}

@@ -3,16 +3,19 @@
 #include <unistd.h>
 #include <QTimer>
 #include <QtDBus/QDBusArgument>
-#include <QtDBus/QDBusConnectionInterface>
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusObjectPath>
 #include <QtDBus/QDBusPendingCallWatcher>
 #include <QtDBus/QDBusServiceWatcher>
 #include <QtDBus/QDBusUnixFileDescriptor>
 
+#include <cstdio>
 #include <utility>
 
+#include "platform/portal/portal_replies.h"
+
 namespace {
+using Clock = std::chrono::steady_clock;
 const QString kService = QString::fromLatin1(PortalSteps::kService);
 // Where the portal's backends are named: .gnome, .kde, .gtk...
 const QString kBackends = QStringLiteral("org.freedesktop.impl.portal.desktop");
@@ -21,54 +24,49 @@ const QString kRemoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesk
 const QString kScreenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 constexpr std::uint32_t kPointerDevice = PortalSteps::kPointerDevice;
 constexpr std::uint32_t kMonitorSource = 1;
+// The first call may start the portal, which took up to 50 s here; the
+// window does not exist yet.
+constexpr int kProbeTimeoutMs = 60000;
 // Calls that make a request answer at once, but the first may start the
-// portal, which took up to 50 s here; nothing waits for them meanwhile.
+// portal's backend; nothing waits for them meanwhile.
 constexpr int kRequestCallTimeoutMs = 120000;
-// Calls that only forward input answer at once; a portal that takes
-// longer is stuck, and the tick must go on.
+// Calls that only forward input, or close, answer at once; a portal that
+// takes longer is stuck, and the tick must go on.
 constexpr int kInputCallTimeoutMs = 1000;
 
-std::uint32_t Property(QDBusConnection& bus, const QString& interface, const char* name,
-                       std::string* error) {
+QDBusMessage BusCall(const char* method) {
+  return QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+      QStringLiteral("org.freedesktop.DBus"), QString::fromLatin1(method));
+}
+
+// Whether a call that failed did so by running out of its time, rather
+// than by an answer of the portal's, or its going.
+bool RanOut(const QDBusError& error, Clock::time_point sent, int timeoutMs) {
+  return (error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout) &&
+         Clock::now() - sent >= std::chrono::milliseconds(timeoutMs * 9 / 10);
+}
+
+// A property of type u; nothing when it cannot be had, and *why.
+std::optional<std::uint32_t> Property(QDBusConnection& bus, const QString& interface,
+                                      const char* name, Notice* why) {
   QDBusMessage call = QDBusMessage::createMethodCall(
       kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
   call << interface << QString::fromLatin1(name);
-  // The first call may start the portal, which can take many seconds.
-  const QDBusMessage reply = bus.call(call, QDBus::Block, 60000);
-  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-    *error = reply.errorMessage().toStdString();
-    return 0;
+  const Clock::time_point sent = Clock::now();
+  const QDBusMessage reply = bus.call(call, QDBus::Block, kProbeTimeoutMs);
+  const std::string what = interface.section(QLatin1Char('.'), -1).toStdString() + "." + name;
+  if (reply.type() != QDBusMessage::ReplyMessage) {
+    *why = RanOut(QDBusError(reply), sent, kProbeTimeoutMs)
+               ? Notice{Reason::PortalSilent, what, {}}
+               : Notice{Reason::NoRemoteDesktopPortal, reply.errorMessage().toStdString(), {}};
+    return std::nullopt;
+  }
+  if (const std::string wrong = WrongUintProperty(reply); !wrong.empty()) {
+    *why = {Reason::NoRemoteDesktopPortal, what + ": " + wrong, {}};
+    return std::nullopt;
   }
   return reply.arguments().first().value<QDBusVariant>().variant().toUInt();
-}
-
-// "position" and "size" come as (ii) inside a variant.
-bool Pair(const QVariant& value, std::int32_t* a, std::int32_t* b) {
-  if (!value.canConvert<QDBusArgument>()) return false;
-  const QDBusArgument arg = value.value<QDBusArgument>();
-  arg.beginStructure();
-  arg >> *a >> *b;
-  arg.endStructure();
-  return true;
-}
-
-std::vector<PortalStream> Streams(const QVariant& value) {
-  std::vector<PortalStream> streams;
-  if (!value.canConvert<QDBusArgument>()) return streams;
-  const QDBusArgument arg = value.value<QDBusArgument>();
-  arg.beginArray();
-  while (!arg.atEnd()) {
-    PortalStream stream;
-    QVariantMap properties;
-    arg.beginStructure();
-    arg >> stream.node >> properties;
-    arg.endStructure();
-    stream.placed = Pair(properties.value(QStringLiteral("position")), &stream.x, &stream.y);
-    Pair(properties.value(QStringLiteral("size")), &stream.width, &stream.height);
-    streams.push_back(stream);
-  }
-  arg.endArray();
-  return streams;
 }
 }  // namespace
 
@@ -77,16 +75,21 @@ std::optional<PortalSession::Offer> PortalSession::Probe(Notice* why) {
   std::optional<Offer> offer;
   {
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-    std::string error;
     if (!bus.isConnected()) {
       *why = {Reason::NoSessionBus, {}, {}};
-    } else if (!(Property(bus, kRemoteDesktop, "AvailableDeviceTypes", &error) & kPointerDevice)) {
-      *why = error.empty() ? Notice{Reason::PortalWithoutPointer, {}, {}}
-                           : Notice{Reason::NoRemoteDesktopPortal, error, {}};
-    } else if (!(Property(bus, kScreenCast, "AvailableSourceTypes", &error) & kMonitorSource)) {
+    } else if (const auto devices = Property(bus, kRemoteDesktop, "AvailableDeviceTypes", why);
+               !devices) {
+      // *why tells it.
+    } else if (!(*devices & kPointerDevice)) {
+      *why = {Reason::PortalWithoutPointer, {}, {}};
+    } else if (const auto sources = Property(bus, kScreenCast, "AvailableSourceTypes", why);
+               !sources && why->reason == Reason::PortalSilent) {
+    } else if (!sources || !(*sources & kMonitorSource)) {
       *why = {Reason::PortalWithoutMonitors, {}, {}};
     } else {
-      offer = Offer{Property(bus, kScreenCast, "AvailableCursorModes", &error)};
+      // An older portal without cursor modes: none asked for.
+      Notice ignored{};
+      offer = Offer{Property(bus, kScreenCast, "AvailableCursorModes", &ignored).value_or(0)};
     }
   }
   QDBusConnection::disconnectFromBus(name);
@@ -103,16 +106,16 @@ PortalSession::PortalSession(std::uint32_t cursorMode, Events events)
   // From any request or session of the portal: the steps know which are
   // this session's.
   bus_.connect(kService, QString(), QStringLiteral("org.freedesktop.portal.Request"),
-               QStringLiteral("Response"), this, SLOT(OnResponse(uint, QVariantMap, QDBusMessage)));
+               QStringLiteral("Response"), this, SLOT(OnResponse(QDBusMessage)));
   bus_.connect(kService, QString(), QStringLiteral("org.freedesktop.portal.Session"),
-               QStringLiteral("Closed"), this, SLOT(OnClosed(QVariantMap, QDBusMessage)));
+               QStringLiteral("Closed"), this, SLOT(OnClosed(QDBusMessage)));
   services_->addWatchedService(kBackends + QLatin1Char('*'));
   connect(services_, &QDBusServiceWatcher::serviceOwnerChanged, this,
           &PortalSession::OnOwnerChanged);
 }
 
 PortalSession::~PortalSession() {
-  End();
+  Close(steps_.End(), true);
   if (pipewireFd_ >= 0) ::close(pipewireFd_);
 }
 
@@ -132,7 +135,7 @@ void PortalSession::Do(const PortalSteps::Action& action) {
       if (events_.started) events_.started(action.streams, std::exchange(pipewireFd_, -1));
       break;
     case PortalSteps::Action::Kind::Ended:
-      Close(action.close);
+      Close(action.close, false);
       if (events_.ended) events_.ended(action.why);
       break;
   }
@@ -179,42 +182,47 @@ void PortalSession::Call(const PortalSteps::Action& a) {
       break;
   }
   auto* reply = new QDBusPendingCallWatcher(bus_.asyncCall(call, kRequestCallTimeoutMs), this);
-  connect(reply, &QDBusPendingCallWatcher::finished, this,
-          [this, id = a.id,
-           pipewire = a.method == Method::OpenPipeWireRemote](QDBusPendingCallWatcher* watcher) {
-            watcher->deleteLater();
-            const QDBusMessage answer = watcher->reply();
-            const QVariant first = answer.arguments().value(0);
-            if (answer.type() != QDBusMessage::ReplyMessage) {
-              Do(steps_.Failed(id, answer.errorMessage().toStdString()));
-            } else if (!pipewire) {
-              Do(steps_.Replied(id, first.value<QDBusObjectPath>().path().toStdString()));
-            } else if (const int fd = first.value<QDBusUnixFileDescriptor>().fileDescriptor();
-                       fd < 0) {
-              Do(steps_.Failed(id, "no file descriptor"));
-            } else {
-              pipewireFd_ = ::dup(fd);
-              Do(steps_.Replied(id, {}));
-              // Not taken: the session ended meanwhile.
-              if (pipewireFd_ >= 0) ::close(std::exchange(pipewireFd_, -1));
-            }
-          });
+  connect(
+      reply, &QDBusPendingCallWatcher::finished, this,
+      [this, id = a.id, pipewire = a.method == Method::OpenPipeWireRemote,
+       sent = Clock::now()](QDBusPendingCallWatcher* watcher) {
+        watcher->deleteLater();
+        const QDBusMessage answer = watcher->reply();
+        if (answer.type() != QDBusMessage::ReplyMessage) {
+          Do(RanOut(watcher->error(), sent, kRequestCallTimeoutMs)
+                 ? steps_.TimedOut(id)
+                 : steps_.Failed(id, answer.errorMessage().toStdString()));
+        } else if (const std::string wrong = WrongReply(answer, pipewire ? "h" : "o");
+                   !wrong.empty()) {
+          Do(steps_.WrongReply(id, wrong));
+        } else if (!pipewire) {
+          Do(steps_.Replied(
+              id, answer.arguments().value(0).value<QDBusObjectPath>().path().toStdString()));
+        } else if (const int fd = qdbus_cast<QDBusUnixFileDescriptor>(answer.arguments().value(0))
+                                      .fileDescriptor();
+                   fd < 0) {
+          Do(steps_.Failed(id, "no file descriptor"));
+        } else {
+          pipewireFd_ = ::dup(fd);
+          Do(steps_.Replied(id, {}));
+          // Not taken: the session ended meanwhile.
+          if (pipewireFd_ >= 0) ::close(std::exchange(pipewireFd_, -1));
+        }
+      });
 }
 
-void PortalSession::OnResponse(uint code, const QVariantMap& results, const QDBusMessage& message) {
-  PortalResults read;
-  read.sessionHandle = results.value(QStringLiteral("session_handle")).toString().toStdString();
-  read.devices = results.value(QStringLiteral("devices")).toUInt();
-  read.streams = Streams(results.value(QStringLiteral("streams")));
-  const PortalSteps::Action next = steps_.Responded(message.path().toStdString(), code, read);
+void PortalSession::OnResponse(const QDBusMessage& message) {
+  const PortalResponse response = ReadResponse(message);
+  const PortalSteps::Action next =
+      steps_.Responded(message.path().toStdString(), response.code, response.results);
   // Once the session exists, its backends have made theirs.
   if (next.kind == PortalSteps::Action::Kind::Call &&
       next.method == PortalSteps::Method::SelectDevices)
-    WatchOwners();
+    WatchOwners(message.service());
   Do(next);
 }
 
-void PortalSession::OnClosed(const QVariantMap&, const QDBusMessage& message) {
+void PortalSession::OnClosed(const QDBusMessage& message) {
   Do(steps_.Closed(message.path().toStdString()));
 }
 
@@ -225,35 +233,65 @@ void PortalSession::OnOwnerChanged(const QString& name, const QString& oldOwner,
 }
 
 // The backends that serve RemoteDesktop or ScreenCast, as they say of
-// themselves; a backend that serves neither may come and go.
-void PortalSession::WatchOwners() {
-  QDBusConnectionInterface* names = bus_.interface();
+// themselves; a backend that serves neither may come and go. The one that
+// answers is the owner: a reply comes from the name's owner.
+void PortalSession::WatchOwners(const QString& portalOwner) {
   owners_.clear();
-  owners_[kService] = names->serviceOwner(kService);
-  std::set<std::string> serving;
-  for (const QString& name : names->registeredServiceNames().value()) {
-    if (!name.startsWith(kBackends + QLatin1Char('.'))) continue;
-    const QDBusMessage reply =
-        bus_.call(QDBusMessage::createMethodCall(
-                      name, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                      QStringLiteral("Introspect")),
-                  QDBus::Block, kInputCallTimeoutMs);
-    const QString xml = reply.arguments().value(0).toString();
-    if (!xml.contains(QStringLiteral("org.freedesktop.impl.portal.RemoteDesktop")) &&
-        !xml.contains(QStringLiteral("org.freedesktop.impl.portal.ScreenCast")))
-      continue;
-    serving.insert(name.toStdString());
-    owners_[name] = names->serviceOwner(name);
-  }
-  steps_.Serving(std::move(serving));
+  owners_[kService] = portalOwner;
+  serving_.clear();
+  steps_.Serving({});
+  const std::string session = steps_.Session();
+  auto* names =
+      new QDBusPendingCallWatcher(bus_.asyncCall(BusCall("ListNames"), kInputCallTimeoutMs), this);
+  connect(
+      names, &QDBusPendingCallWatcher::finished, this, [this, session](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        if (steps_.Session() != session) return;
+        for (const QString& name : qdbus_cast<QStringList>(w->reply().arguments().value(0))) {
+          if (!name.startsWith(kBackends + QLatin1Char('.'))) continue;
+          auto* xml = new QDBusPendingCallWatcher(
+              bus_.asyncCall(QDBusMessage::createMethodCall(
+                                 name, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                 QStringLiteral("Introspect")),
+                             kInputCallTimeoutMs),
+              this);
+          connect(
+              xml, &QDBusPendingCallWatcher::finished, this,
+              [this, session, name](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QString text = w->reply().arguments().value(0).toString();
+                if (steps_.Session() != session ||
+                    (!text.contains(QStringLiteral("org.freedesktop.impl.portal.RemoteDesktop")) &&
+                     !text.contains(QStringLiteral("org.freedesktop.impl.portal.ScreenCast"))))
+                  return;
+                owners_[name] = w->reply().service();
+                serving_.insert(name.toStdString());
+                steps_.Serving(serving_);
+              });
+        }
+      });
 }
 
-void PortalSession::Close(const std::string& session) {
+QString PortalSession::OwnerOf(const QString& name) {
+  QDBusMessage call = BusCall("GetNameOwner");
+  call << name;
+  return bus_.call(call, QDBus::Block, kInputCallTimeoutMs).arguments().value(0).toString();
+}
+
+void PortalSession::Close(const std::string& session, bool wait) {
   if (session.empty()) return;
-  bus_.call(QDBusMessage::createMethodCall(kService, QString::fromStdString(session),
-                                           QStringLiteral("org.freedesktop.portal.Session"),
-                                           QStringLiteral("Close")),
-            QDBus::Block, kInputCallTimeoutMs);
+  const QDBusMessage call = QDBusMessage::createMethodCall(
+      kService, QString::fromStdString(session), QStringLiteral("org.freedesktop.portal.Session"),
+      QStringLiteral("Close"));
+  if (!wait) {
+    bus_.asyncCall(call, kInputCallTimeoutMs);
+    return;
+  }
+  const Clock::time_point sent = Clock::now();
+  const QDBusMessage reply = bus_.call(call, QDBus::Block, kInputCallTimeoutMs);
+  if (reply.type() == QDBusMessage::ErrorMessage &&
+      RanOut(QDBusError(reply), sent, kInputCallTimeoutMs))
+    std::fprintf(stderr, "colorclicker: the desktop portal did not answer Session.Close in time\n");
 }
 
 QDBusMessage PortalSession::InputCall(const QString& method, const QList<QVariant>& arguments) {
@@ -266,32 +304,34 @@ QDBusMessage PortalSession::InputCall(const QString& method, const QList<QVarian
 }
 
 // A call that fails ends the session: said best by the service that went
-// away, if one did.
-void PortalSession::InputFailed(const QDBusMessage& reply) {
+// away, if one did, else by what it waited for, if it ran out of time.
+void PortalSession::InputFailed(const QDBusMessage& reply, const QString& method, bool ranOut) {
   for (const auto& [name, owner] : owners_)
-    if (bus_.interface()->serviceOwner(name).value() != owner) {
+    if (OwnerOf(name) != owner) {
       Do(steps_.ServiceGone(name.toStdString()));
       return;
     }
-  Do(steps_.InputFailed(reply.errorMessage().toStdString()));
+  Do(ranOut ? steps_.InputTimedOut(method.toStdString())
+            : steps_.InputFailed(reply.errorMessage().toStdString()));
 }
 
 // The portal may handle calls of one client on threads of its own, so a
 // call goes out only once the one before it was answered: else a press
 // could overtake its move or its release, and land elsewhere. A release
 // is answered while the next read waits for the screen, and the next call
-// waits for that answer first.
+// waits for that answer first, as long as a call may take at most.
 bool PortalSession::Send(const QString& method, const QList<QVariant>& arguments, bool await) {
   if (!Settle() || !steps_.Running()) return false;
+  const Clock::time_point sent = Clock::now();
   if (!await) {
-    unanswered_.emplace(bus_.asyncCall(InputCall(method, arguments), kInputCallTimeoutMs),
-                        steps_.Session());
+    unanswered_ = Unanswered{bus_.asyncCall(InputCall(method, arguments), kInputCallTimeoutMs),
+                             steps_.Session(), sent};
     return true;
   }
   const QDBusMessage reply =
       bus_.call(InputCall(method, arguments), QDBus::Block, kInputCallTimeoutMs);
   if (reply.type() == QDBusMessage::ReplyMessage) return true;
-  InputFailed(reply);
+  InputFailed(reply, method, RanOut(QDBusError(reply), sent, kInputCallTimeoutMs));
   return false;
 }
 
@@ -299,10 +339,11 @@ bool PortalSession::Send(const QString& method, const QList<QVariant>& arguments
 // ends its session, as any failed call does, unless that has ended since.
 bool PortalSession::Settle() {
   if (!unanswered_) return true;
-  auto [call, session] = *std::exchange(unanswered_, std::nullopt);
-  call.waitForFinished();
-  if (!call.isError() || !steps_.Running() || steps_.Session() != session) return true;
-  InputFailed(call.reply());
+  Unanswered last = *std::exchange(unanswered_, std::nullopt);
+  last.call.waitForFinished();
+  if (!last.call.isError() || !steps_.Running() || steps_.Session() != last.session) return true;
+  InputFailed(last.call.reply(), QStringLiteral("NotifyPointerButton"),
+              RanOut(last.call.error(), last.sent, kInputCallTimeoutMs));
   return false;
 }
 

@@ -7,15 +7,16 @@
 // calls go out without waiting, and what the portal sends, or its going
 // away, comes back in through the event loop.
 #include <QObject>
-#include <QVariantMap>
 #include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusPendingCall>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,7 +56,7 @@ class PortalSession : public QObject {
   bool Running() const { return steps_.Running(); }
 
   // Closes the session without telling (Ask may follow).
-  void End() { Close(steps_.End()); }
+  void End() { Close(steps_.End(), false); }
 
   // In the given stream's logical units. False when the portal refused;
   // then the session has ended.
@@ -66,21 +67,29 @@ class PortalSession : public QObject {
   bool Button(std::int32_t code, bool pressed);
 
  private slots:
-  void OnResponse(uint code, const QVariantMap& results, const QDBusMessage& message);
-  void OnClosed(const QVariantMap& details, const QDBusMessage& message);
+  // Signals of any signature: their types are checked before they are read.
+  void OnResponse(const QDBusMessage& message);
+  void OnClosed(const QDBusMessage& message);
   void OnOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
  private:
   void Do(const PortalSteps::Action& action);
   void Call(const PortalSteps::Action& action);
   QDBusMessage InputCall(const QString& method, const QList<QVariant>& arguments);
-  void InputFailed(const QDBusMessage& reply);
+  // A call of `method` failed, or ran out of time.
+  void InputFailed(const QDBusMessage& reply, const QString& method, bool ranOut);
   bool Send(const QString& method, const QList<QVariant>& arguments, bool await);
   bool Settle();
   // The portal and the backends that serve a session, with their owners
-  // now: a backend can say it serves one only once it has made it.
-  void WatchOwners();
-  void Close(const std::string& session);
+  // now: a backend can say it serves one only once it has made it. Asked
+  // without waiting; the answers come in as they come.
+  void WatchOwners(const QString& portalOwner);
+  // A bus name's owner now, asked of the bus for a moment at most; empty
+  // when none, or no answer came.
+  QString OwnerOf(const QString& name);
+  // wait: until the portal has answered, a moment at most, as when the
+  // program ends; else the answer is not waited for.
+  void Close(const std::string& session, bool wait);
 
   QDBusConnection bus_;
   std::uint32_t cursorMode_;
@@ -88,7 +97,13 @@ class PortalSession : public QObject {
   PortalSteps steps_;
   QDBusServiceWatcher* services_;
   std::map<QString, QString> owners_;  // by bus name
+  std::set<std::string> serving_;      // the backends found serving so far
   int pipewireFd_ = -1;                // from OpenPipeWireRemote until Started
-  // The last release, until answered, and the session it went to.
-  std::optional<std::pair<QDBusPendingCall, std::string>> unanswered_;
+  // The last release, until answered, the session it went to and when.
+  struct Unanswered {
+    QDBusPendingCall call;
+    std::string session;
+    std::chrono::steady_clock::time_point sent;
+  };
+  std::optional<Unanswered> unanswered_;
 };

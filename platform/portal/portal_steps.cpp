@@ -6,6 +6,18 @@ namespace {
 // Time for a backend the portal just started to serve what it offers
 // (GNOME's exports RemoteDesktop once it sees mutter on the bus).
 constexpr unsigned kBackendSettleMs = 500;
+
+std::string NameOf(PortalSteps::Method method) {
+  using Method = PortalSteps::Method;
+  switch (method) {
+    case Method::CreateSession: return "CreateSession";
+    case Method::SelectDevices: return "SelectDevices";
+    case Method::SelectSources: return "SelectSources";
+    case Method::Start: return "Start";
+    case Method::OpenPipeWireRemote: return "OpenPipeWireRemote";
+  }
+  return {};
+}
 }  // namespace
 
 PortalSteps::PortalSteps(std::string busName) : sender_(std::move(busName)) {
@@ -23,6 +35,7 @@ PortalSteps::Action PortalSteps::Ask() {
 // so that a quick answer is not missed.
 PortalSteps::Action PortalSteps::Call(Step step, Method method) {
   step_ = step;
+  method_ = method;
   Action a;
   a.kind = Action::Kind::Call;
   a.method = method;
@@ -38,7 +51,7 @@ PortalSteps::Action PortalSteps::Call(Step step, Method method) {
 }
 
 PortalSteps::Action PortalSteps::Replied(unsigned id, const std::string& requestPath) {
-  if (id != calls_ || step_ == Step::Idle || step_ == Step::Running) return {};
+  if (!Awaits(id)) return {};
   if (step_ != Step::OpeningPipeWire) {
     if (!requestPath.empty()) requestPath_ = requestPath;
     return {};
@@ -51,9 +64,19 @@ PortalSteps::Action PortalSteps::Replied(unsigned id, const std::string& request
 }
 
 PortalSteps::Action PortalSteps::Failed(unsigned id, const std::string& error) {
-  if (id != calls_ || step_ == Step::Idle || step_ == Step::Running) return {};
+  if (!Awaits(id)) return {};
   return Fail(step_ == Step::OpeningPipeWire ? Reason::PipeWireNotOpened : Reason::PortalError,
               error, true);
+}
+
+PortalSteps::Action PortalSteps::TimedOut(unsigned id) {
+  if (!Awaits(id)) return {};
+  return Fail(Reason::PortalTimedOut, NameOf(method_), true);
+}
+
+PortalSteps::Action PortalSteps::WrongReply(unsigned id, const std::string& what) {
+  if (!Awaits(id)) return {};
+  return Fail(Reason::WrongPortalReply, NameOf(method_) + ": " + what, true);
 }
 
 PortalSteps::Action PortalSteps::Responded(const std::string& requestPath, std::uint32_t code,
@@ -67,6 +90,9 @@ PortalSteps::Action PortalSteps::Responded(const std::string& requestPath, std::
   }
   if (code == 1) return Fail(Reason::AccessRefused, {}, true);
   if (code != 0) return Fail(Reason::AccessInterrupted, {}, true);
+  if (!results.wrongShape.empty())
+    return Fail(Reason::WrongPortalReply,
+                "the Response of " + NameOf(method_) + ": " + results.wrongShape, true);
   switch (step_) {
     case Step::Creating:
       session_ = results.sessionHandle;
@@ -101,6 +127,11 @@ PortalSteps::Action PortalSteps::ServiceGone(const std::string& name) {
 PortalSteps::Action PortalSteps::InputFailed(const std::string& error) {
   if (step_ != Step::Running) return {};
   return Fail(Reason::PortalError, error, true);
+}
+
+PortalSteps::Action PortalSteps::InputTimedOut(const std::string& method) {
+  if (step_ != Step::Running) return {};
+  return Fail(Reason::PortalTimedOut, method, true);
 }
 
 PortalSteps::Action PortalSteps::Fail(Reason reason, std::string detail, bool sessionLives) {

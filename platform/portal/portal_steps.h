@@ -25,6 +25,9 @@ struct PortalResults {
   std::string sessionHandle;          // CreateSession's
   std::uint32_t devices = 0;          // Start's: the device types allowed
   std::vector<PortalStream> streams;  // Start's: the monitors shared
+  // What in the Response was not of the type the portal's interface gives
+  // it; then nothing else in it counts.
+  std::string wrongShape;
 };
 
 class PortalSteps {
@@ -64,6 +67,10 @@ class PortalSteps {
   // an older portal may choose itself.
   Action Replied(unsigned id, const std::string& requestPath);
   Action Failed(unsigned id, const std::string& error);
+  // Call `id` was not answered in time, or answered with a reply of
+  // another shape than its method gives (`what`).
+  Action TimedOut(unsigned id);
+  Action WrongReply(unsigned id, const std::string& what);
   // A request's Response signal; code 0 allowed, 1 refused, 2 otherwise
   // ended. Signals of requests and sessions that are over are ignored.
   Action Responded(const std::string& requestPath, std::uint32_t code,
@@ -77,8 +84,10 @@ class PortalSteps {
   // may take it before it serves anything, and the portal, asking it at
   // once, ends the request: then CreateSession is asked once more.
   void BackendStarted() { backendStarted_ = backendStarted_ || step_ == Step::Creating; }
-  // Input sent to the running session failed: it no longer works.
+  // Input sent to the running session failed, or `method` was not
+  // answered in time: it no longer works.
   Action InputFailed(const std::string& error);
+  Action InputTimedOut(const std::string& method);
   // Ends without telling anyone; returns the session still to close.
   std::string End();
 
@@ -103,6 +112,7 @@ class PortalSteps {
 
   std::string sender_;  // the bus name as request paths spell it
   Step step_ = Step::Idle;
+  Method method_ = Method::CreateSession;  // of the last call
   unsigned calls_ = 0, tokens_ = 0;
   std::string requestPath_, session_;
   std::vector<PortalStream> streams_;

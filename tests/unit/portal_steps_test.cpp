@@ -1,9 +1,14 @@
 // The steps of a desktop portal session without a bus: the calls in their
 // order, every way a session ends, and signals of requests and sessions
-// that are over, which must not touch the next one.
+// that are over, which must not touch the next one. And the portal's
+// replies as they come off the wire, read only when of the right types.
 #include <gtest/gtest.h>
+#include <QtDBus/QDBusObjectPath>
+#include <QtDBus/QDBusVariant>
 
+#include "platform/portal/portal_replies.h"
 #include "platform/portal/portal_steps.h"
+#include "tests/support/dbus_wire.h"
 
 namespace {
 
@@ -154,6 +159,37 @@ TEST(PortalSteps, EveryEndSaysWhyAndClosesWhatIsOpen) {
          return p.steps.InputFailed("Invalid session");
        },
        Reason::PortalError, true},
+      {"input not answered in time",
+       [](Portal& p) {
+         p.Run();
+         return p.steps.InputTimedOut("NotifyPointerMotionAbsolute");
+       },
+       Reason::PortalTimedOut, true},
+      {"a request not answered in time",
+       [](Portal& p) {
+         p.last = p.steps.Ask();
+         while (p.last.method != Method::SelectSources) p.Allow();
+         return p.steps.TimedOut(p.last.id);
+       },
+       Reason::PortalTimedOut, true},
+      {"a reply of another shape",
+       [](Portal& p) {
+         p.last = p.steps.Ask();
+         while (p.last.method != Method::OpenPipeWireRemote) p.Allow();
+         return p.steps.WrongReply(p.last.id, "the reply is (s), not (h)");
+       },
+       Reason::WrongPortalReply, true},
+      {"a Response of another shape",
+       [](Portal& p) {
+         p.last = p.steps.Ask();
+         while (p.last.method != Method::Start) p.Allow();
+         PortalResults wrong;
+         wrong.devices = PortalSteps::kPointerDevice;
+         wrong.streams = {PortalStream{}};
+         wrong.wrongShape = "streams is as, not a(ua{sv})";
+         return p.steps.Responded(p.Request(), 0, wrong);
+       },
+       Reason::WrongPortalReply, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -232,6 +268,119 @@ TEST(PortalSteps, SignalsOfAnEndedSessionLeaveTheNextAlone) {
   EXPECT_TRUE(p.steps.Asking());
   while (p.last.kind == Kind::Call && p.last.method != Method::OpenPipeWireRemote) p.Allow();
   EXPECT_EQ(p.steps.Replied(p.last.id, {}).kind, Kind::Started);
+}
+
+// Every end names what went wrong: the method not answered, or the reply
+// that was not of its type.
+TEST(PortalSteps, TimeoutsAndWrongShapesNameTheCall) {
+  Portal p;
+  p.last = p.steps.Ask();
+  PortalResults noSession;
+  noSession.wrongShape = "session_handle is u, not s";
+  const PortalSteps::Action created = p.steps.Responded(p.Request(), 0, noSession);
+  EXPECT_EQ(created.why.detail, "the Response of CreateSession: session_handle is u, not s");
+  EXPECT_EQ(created.close, "");  // none was made
+
+  p.last = p.steps.Ask();
+  while (p.last.method != Method::Start) p.Allow();
+  const unsigned start = p.last.id;
+  EXPECT_EQ(p.steps.TimedOut(start + 1).kind, Kind::None);  // not the call awaited
+  EXPECT_EQ(p.steps.TimedOut(start).why.detail, "Start");
+  EXPECT_EQ(p.steps.TimedOut(start).kind, Kind::None);  // over already
+
+  p.Run();
+  EXPECT_EQ(p.steps.InputTimedOut("NotifyPointerButton").why.detail, "NotifyPointerButton");
+  EXPECT_EQ(p.steps.InputTimedOut("NotifyPointerButton").kind, Kind::None);
+}
+
+QVariant Pair(int a, int b) { return DBusWire::Pair(a, b); }
+QVariant Streams(const QList<std::pair<uint, QVariantMap>>& streams) {
+  return DBusWire::Streams(streams);
+}
+
+// Start's results as GNOME sends them (every stream placed) and as KDE
+// does (no position): read in full.
+TEST(PortalReplies, AResponseOfTheRightTypesIsReadInFull) {
+  DBusWire wire;
+  ASSERT_TRUE(wire.Ready());
+  const QVariantMap placed{{QStringLiteral("position"), Pair(1920, 0)},
+                           {QStringLiteral("size"), Pair(1280, 720)},
+                           {QStringLiteral("source_type"), 1u}};
+  const QVariantMap unplaced{{QStringLiteral("size"), Pair(1920, 1080)}};
+  const QVariantMap results{{QStringLiteral("devices"), 2u},
+                            {QStringLiteral("streams"), Streams({{44, placed}, {45, unplaced}})}};
+  const PortalResponse read = ReadResponse(wire.Response({1u, results}));
+  EXPECT_EQ(read.results.wrongShape, "");
+  EXPECT_EQ(read.code, 1u);
+  EXPECT_EQ(read.results.devices, 2u);
+  ASSERT_EQ(read.results.streams.size(), 2u);
+  const PortalStream& first = read.results.streams[0];
+  EXPECT_EQ(first.node, 44u);
+  EXPECT_TRUE(first.placed);
+  EXPECT_EQ(first.x, 1920);
+  EXPECT_EQ(first.width, 1280);
+  EXPECT_EQ(first.height, 720);
+  EXPECT_FALSE(read.results.streams[1].placed);
+  EXPECT_EQ(read.results.streams[1].width, 1920);
+
+  // CreateSession's handle, as a string or, from some portals, a path.
+  for (const QVariant& handle : {QVariant(QStringLiteral("/s/1")),
+                                 QVariant::fromValue(QDBusObjectPath(QStringLiteral("/s/1")))}) {
+    const PortalResponse created =
+        ReadResponse(wire.Response({0u, QVariantMap{{QStringLiteral("session_handle"), handle}}}));
+    EXPECT_EQ(created.results.wrongShape, "");
+    EXPECT_EQ(created.results.sessionHandle, "/s/1");
+  }
+}
+
+// Each reply of another shape than the portal's interface gives is told
+// as such, with what was wrong, and nothing of it is taken.
+TEST(PortalReplies, AResponseOfAnotherShapeIsToldNotRead) {
+  DBusWire wire;
+  ASSERT_TRUE(wire.Ready());
+  const auto stream = [](const char* key, const QVariant& value) {
+    return QVariantMap{
+        {QStringLiteral("streams"), Streams({{44, {{QString::fromLatin1(key), value}}}})}};
+  };
+  struct Case {
+    const char* what;
+    QList<QVariant> arguments;
+    std::string wrong;
+  };
+  const Case cases[] = {
+      {"not (ua{sv})", {QStringLiteral("oops")}, "the Response is (s), not (ua{sv})"},
+      {"results of another type",
+       {0u, QStringList{QStringLiteral("a")}},
+       "the Response is (uas), not (ua{sv})"},
+      {"session_handle",
+       {0u, QVariantMap{{QStringLiteral("session_handle"), 7u}}},
+       "session_handle is u, not s"},
+      {"devices",
+       {0u, QVariantMap{{QStringLiteral("devices"), QStringLiteral("pointer")}}},
+       "devices is s, not u"},
+      {"streams",
+       {0u, QVariantMap{{QStringLiteral("streams"), QStringList{QStringLiteral("44")}}}},
+       "streams is as, not a(ua{sv})"},
+      {"position",
+       {0u, stream("position", QVariant::fromValue(QDBusVariant(1.5)))},
+       "streams: position is v, not (ii)"},
+      {"size", {0u, stream("size", QStringLiteral("1920x1080"))}, "streams: size is s, not (ii)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const PortalResponse read = ReadResponse(wire.Response(c.arguments));
+    EXPECT_EQ(read.results.wrongShape, c.wrong);
+    EXPECT_TRUE(read.results.streams.empty());
+    EXPECT_EQ(read.code, 0u);  // so that the steps end the request with it
+  }
+  EXPECT_EQ(WrongReply(wire.Response({QStringLiteral("/request/1")}), "o"),
+            "the reply is (s), not (o)");
+  EXPECT_EQ(
+      WrongReply(wire.Response({QVariant::fromValue(QDBusObjectPath(QStringLiteral("/r")))}), "o"),
+      "");
+  EXPECT_EQ(WrongUintProperty(wire.Response({QVariant::fromValue(QDBusVariant(3u))})), "");
+  EXPECT_EQ(WrongUintProperty(wire.Response({QVariant::fromValue(QDBusVariant(true))})),
+            "the value is b, not u");
 }
 
 TEST(PortalSteps, EndingQuietlyGivesTheSessionToClose) {
