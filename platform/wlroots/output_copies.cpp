@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/wlroots/copy_format.h"
 #include "platform/wlroots/output_geometry.h"
 #include "platform/wlroots/wayland_client.h"
 
@@ -42,6 +43,7 @@ const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect 
     return &c;
   c.valid = false;
   c.transform = client.TransformOf(index);
+  if (!o.ScaleKnown()) wholeOutput = true;
   if (c.transform != WL_OUTPUT_TRANSFORM_NORMAL) {
     // Regions of a turned output are turned too: whole ones only.
     if (!InBuffer(c.transform, 0, 0, 1, 1)) return nullptr;
@@ -60,13 +62,19 @@ const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect 
   }
   const bool whole =
       xs.first == 0 && ys.first == 0 && xs.end == g.logicalWidth && ys.end == g.logicalHeight;
-  const bool copied =
-      whole ? c.capture.Copy(client, client.OutputOf(index), 0, 0, 0, 0, kCaptureTimeoutMs)
-            : c.capture.Copy(client, client.OutputOf(index), xs.first, ys.first, xs.end - xs.first,
+  const OutputCapture::Result result =
+      whole ? c.capture.Copy(client, index, 0, 0, 0, 0, kCaptureTimeoutMs)
+            : c.capture.Copy(client, index, xs.first, ys.first, xs.end - xs.first,
                              ys.end - ys.first, kCaptureTimeoutMs);
+  if (result == OutputCapture::Result::NoSharedMemory)
+    Problem(Reason::NoSharedMemoryCopies, client.OutputName(index));
+  if (result == OutputCapture::Result::Unreadable)
+    Problem(Reason::UnreadableCopyFormat,
+            client.OutputName(index) + ": " + FormatName(c.capture.Format()));
   // The outputs may have changed while we waited: this copy then answers
   // nothing.
-  if (!copied || client.LayoutGeneration() != generation) return nullptr;
+  if (result != OutputCapture::Result::Copied || client.LayoutGeneration() != generation)
+    return nullptr;
   const bool sideways = c.transform % 2 == 1;
   if (c.capture.Width() != (sideways ? ys : xs).pixelEnd - (sideways ? ys : xs).pixelFirst ||
       c.capture.Height() != (sideways ? xs : ys).pixelEnd - (sideways ? xs : ys).pixelFirst) {
@@ -82,4 +90,8 @@ const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect 
   c.layoutGeneration = generation;
   c.at = Clock::now();
   return &c;
+}
+
+void OutputCopies::Problem(Reason why, std::string detail) {
+  if (told_.insert({why, detail}).second) untold_.push_back({why, std::move(detail), {}});
 }
