@@ -11,9 +11,8 @@ struct ScaleRange {
 // From the output's sizes alone: the compositor tells the logical size in
 // whole units, cut or rounded (1280 pixels at 1.5 make 853 units), so one
 // side's ratio may be off by up to a unit. Where both sides give the same
-// ratio that is the scale (GNOME picks its scales so); else, of the scales
-// that give both sizes, the simplest fraction, as people choose 1.5 or
-// 1.25.
+// ratio that is the scale; else, of the scales that give both sizes, the
+// simplest fraction, as people choose 1.5 or 1.25.
 double GuessedScale(const OutputGeometry& g);
 
 // Everything the geometry tells. Sizes cut to whole units (wlroots) leave

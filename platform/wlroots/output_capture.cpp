@@ -80,6 +80,7 @@ OutputCapture::Result OutputCapture::Copy(WaylandClient& client, int output, std
                                           std::int32_t y, std::int32_t width, std::int32_t height,
                                           int timeoutMs) {
   width_ = height_ = 0;
+  if (client.Silent()) return Result::Failed;
   FrameState state;
   wl_output* shown = client.OutputOf(output);
   zwlr_screencopy_frame_v1* frame =

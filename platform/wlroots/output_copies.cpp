@@ -3,6 +3,7 @@
 #include <wayland-client-protocol.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/wlroots/copy_format.h"
 #include "platform/wlroots/output_geometry.h"
@@ -43,7 +44,6 @@ const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect 
     return &c;
   c.valid = false;
   c.transform = client.TransformOf(index);
-  if (!o.ScaleKnown()) wholeOutput = true;
   if (c.transform != WL_OUTPUT_TRANSFORM_NORMAL) {
     // Regions of a turned output are turned too: whole ones only.
     if (!InBuffer(c.transform, 0, 0, 1, 1)) return nullptr;
@@ -59,6 +59,17 @@ const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect 
     ys = Align(std::max<std::int64_t>(0, need.top - kCaptureMargin),
                std::min<std::int64_t>(g.pixelHeight, need.bottom + kCaptureMargin), o.scale,
                g.logicalHeight, g.pixelHeight);
+  }
+  // The compositor rounds a region's edges to pixels at its own scale:
+  // where that is known only within a range, a region whose edges fall
+  // on other pixels at other scales of it would be read shifted.
+  const auto sure = [&](std::int32_t edge, std::int32_t size) {
+    return edge >= size || std::llround(edge * o.scaleLow) == std::llround(edge * o.scaleHigh);
+  };
+  if (!o.ScaleKnown() && !(sure(xs.first, g.logicalWidth) && sure(xs.end, g.logicalWidth) &&
+                           sure(ys.first, g.logicalHeight) && sure(ys.end, g.logicalHeight))) {
+    xs = {0, g.logicalWidth, 0, g.pixelWidth};
+    ys = {0, g.logicalHeight, 0, g.pixelHeight};
   }
   const bool whole =
       xs.first == 0 && ys.first == 0 && xs.end == g.logicalWidth && ys.end == g.logicalHeight;

@@ -38,8 +38,8 @@ class OutputCopies {
   // (output-local pixels as shown), fresh enough to stand for the screen
   // now: taken after the latest input we sent, and no older than one frame
   // of that output. Only the part needed (and a margin) unless wholeOutput
-  // or the output's scale is not known for sure (a region's edges are not
-  // then). Null when it cannot be had.
+  // or, where the output's scale is not known for sure, the part's edges
+  // are not. Null when it cannot be had.
   const OutputCopy* Get(WaylandClient& client, int index, PixelRect need, bool wholeOutput);
   // Outputs that cannot be read at all and why, each once for the
   // program's life, since last asked.

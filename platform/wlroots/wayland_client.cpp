@@ -255,8 +255,7 @@ bool WaylandClient::WaitFor(const std::function<bool()>& done, int timeoutMs,
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   // Silent: only what has come already.
-  if (silenceProbe_ && !TakeEvents()) return false;
-  const bool silent = silenceProbe_ != nullptr;
+  const bool silent = Silent();
   for (;;) {
     if (wl_display_dispatch_pending(display_) < 0) return false;
     if (done()) {
@@ -312,9 +311,15 @@ void WaylandClient::Answered(const Awaited& awaited) {
                     unanswered_.end());
 }
 
+bool WaylandClient::Silent() {
+  if (silenceProbe_) TakeEvents();
+  return silenceProbe_ != nullptr;
+}
+
 std::vector<Notice> WaylandClient::TakeUnanswered() { return std::exchange(untold_, {}); }
 
 bool WaylandClient::Roundtrip(int timeoutMs, const Awaited& awaited) {
+  if (Silent()) return false;
   bool done = false;
   static const wl_callback_listener listener = {
       [](void* data, wl_callback* callback, std::uint32_t) {

@@ -55,6 +55,9 @@ class WaylandClient {
   // out, the compositor counts as silent until it answers again, and
   // waits give up at once: a hung compositor holds the caller once.
   bool WaitFor(const std::function<bool()>& done, int timeoutMs, const Awaited& awaited);
+  // Whether a wait ran out and the compositor has not answered since:
+  // then nothing more is asked of it, which it would not answer either.
+  bool Silent();
   // Sends what is queued; false once the connection is broken.
   bool Flush();
   // Sends what is queued and handles events until the compositor has

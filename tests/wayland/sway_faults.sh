@@ -9,12 +9,12 @@ copies_are_10_bit() {
     grep -Eq 'buffer\((808669784|808665688),' || fail "test setup: the copies are not 10-bit"
 }
 
-# compositor-stops: sway stopped (SIGSTOP) while tracking, as a hung compositor.
-# The window goes on (its passes are logged meanwhile, every wait for the
-# compositor given up), and the user is told once what it waited for. Once
-# sway goes on and the user has closed the message (Return: it has the
-# keyboard, and lies over the target, above every window), the passes
-# click the target as before, and nothing else.
+# compositor-stops: sway stopped (SIGSTOP) while tracking, as a compositor
+# that hangs. The window goes on (its passes are logged meanwhile, every
+# wait for the compositor given up), and the user is told once what it
+# waited for. Once sway goes on and the user has closed the message
+# (Return: it has the keyboard, and lies over the target, above every
+# window), the passes click the target as before, and nothing else.
 survives_a_stopped_compositor() {
   local before=$(passes) clicks=$(target_clicks) went_on=0 told
   kill -STOP "$SWAY_PID"
