@@ -7,7 +7,7 @@ if(NOT X11_XTest_FOUND OR NOT X11_Xext_FOUND OR NOT X11_Xrender_FOUND)
 endif()
 
 # The screen-space mapping on its own: pure code, unit-tested.
-add_library(screen_layout STATIC platform/screen_layout.cpp)
+add_library(screen_layout STATIC platform/screen_layout.cpp platform/output_scale.cpp)
 target_link_libraries(screen_layout PUBLIC desktop_seam)
 
 # X11 in layers. At the bottom, all the Wayland backends need of X: what it
@@ -33,7 +33,7 @@ target_link_libraries(platform_x11 PUBLIC desktop_seam x11_pointer
   PRIVATE x11_pixel_format X11::X11 X11::Xtst X11::Xext X11::Xrender)
 
 # The wlroots backend: wayland-client and the protocols it speaks, turned
-# into C by wayland-scanner: xdg-output from wayland-protocols, the two wlr
+# into C by wayland-scanner: xdg-output from wayland-protocols, the three wlr
 # ones from platform/wlroots/protocols (Debian has them only inside a Rust
 # crate's sources, with some forty other packages).
 find_package(PkgConfig REQUIRED)
@@ -48,6 +48,7 @@ set(_protocol_dir ${CMAKE_CURRENT_BINARY_DIR}/wayland-protocols)
 file(MAKE_DIRECTORY ${_protocol_dir})
 set(_protocol_sources)
 foreach(_xml
+    ${WLR_PROTOCOLS_DIR}/wlr-output-management-unstable-v1.xml
     ${WLR_PROTOCOLS_DIR}/wlr-screencopy-unstable-v1.xml
     ${WLR_PROTOCOLS_DIR}/wlr-virtual-pointer-unstable-v1.xml
     ${WAYLAND_PROTOCOLS_DIR}/unstable/xdg-output/xdg-output-unstable-v1.xml)
@@ -65,8 +66,10 @@ add_library(wayland_protocols STATIC ${_protocol_sources})
 target_include_directories(wayland_protocols PUBLIC ${_protocol_dir})
 target_link_libraries(wayland_protocols PUBLIC PkgConfig::WAYLAND_CLIENT)
 
-# Where an output's pixels lie in its copies: pure code, unit-tested.
-add_library(output_geometry STATIC platform/wlroots/output_geometry.cpp)
+# Where an output's pixels lie in its copies and what their words mean:
+# pure code, unit-tested.
+add_library(output_geometry STATIC platform/wlroots/output_geometry.cpp
+  platform/wlroots/copy_format.cpp)
 target_include_directories(output_geometry PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(output_geometry PUBLIC PkgConfig::WAYLAND_CLIENT)
 
@@ -74,6 +77,7 @@ add_library(platform_wlroots STATIC
   platform/wlroots/wayland_client.cpp
   platform/wlroots/output_capture.cpp
   platform/wlroots/output_copies.cpp
+  platform/wlroots/output_heads.cpp
   platform/wlroots/pointer_painting.cpp
   platform/wlroots/virtual_pointer.cpp
   platform/wlroots/wlroots_desktop.cpp)

@@ -18,6 +18,8 @@ enum class Reason {
   NoXDisplay,           // detail: $DISPLAY; causes: why Wayland could not serve
   XWaylandOnly,         // causes: why Wayland could not serve
   UnknownRoute,         // detail: what COLORCLICKER_DESKTOP asked for, and the choices
+  // wlroots: the compositor did not tell in time what it offers.
+  CompositorNotAnswering,
 
   // While it runs: access through the desktop portal, with the user's consent.
   PortalError,         // detail: the portal's error
@@ -42,6 +44,17 @@ enum class Reason {
   // SendInput inserted nothing) and no such window explains it: input
   // blocked by another program, or going to another desktop.
   InputRefused,
+
+  // While it runs on a wlroots compositor: an output whose copies cannot
+  // be read (detail: the output and its format; the output), and a wait
+  // that ran out (causes: what was waited for, one of the Awaited... ones
+  // with the output, if any, as detail).
+  UnreadableCopyFormat,
+  NoSharedMemoryCopies,
+  CompositorSilent,
+  AwaitedOutputs,
+  AwaitedScreenCopy,
+  AwaitedLayoutCheck,
 
   // The end: the program cannot go on.
   DisplayLost,

@@ -18,7 +18,8 @@ struct PixelRect {
   }
 };
 
-// Fills out as ScreenContext::ReadGrid does. picture(i, need) gives
+// Fills out as ScreenContext::ReadGrid does, each pixel from the output
+// that shows it (OutputShowing). picture(i, need) gives
 // output i's picture holding at least `need` (a pointer-like with
 // Shown(x, y) in output-local pixels), or null when it cannot be read.
 // Steps must be positive.
@@ -48,8 +49,12 @@ void ReadGridPerOutput(const std::vector<PlacedOutput>& outputs, const SampleGri
       for (std::int64_t sample = 0; sample < g.samples; ++sample) {
         const IndexSpan on = runsOf(sample);
         Colorref* line = out + (row * g.samples + sample) * g.runs;
-        for (std::int64_t run = on.first; run < on.end; ++run)
-          line[run] = shown->Shown(g.X(run, sample) - o.left, g.Y(row) - o.top);
+        for (std::int64_t run = on.first; run < on.end; ++run) {
+          const std::int64_t x = g.X(run, sample), y = g.Y(row);
+          // Where outputs overlap, through the one that has the pixel.
+          if (o.shared && OutputShowing(outputs, x, y) != int(i)) continue;
+          line[run] = shown->Shown(x - o.left, y - o.top);
+        }
       }
   }
 }

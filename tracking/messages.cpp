@@ -22,6 +22,8 @@ std::string MessageFor(const Notice& n) {
     case Reason::MissingProtocols: return "композитор не предоставляет " + n.detail;
     case Reason::NoXWaylandForPointer:
       return "нет XWayland, через который программа узнаёт положение указателя";
+    case Reason::CompositorNotAnswering:
+      return "композитор Wayland не ответил вовремя, какие протоколы и мониторы у него есть";
     case Reason::NoSessionBus: return "нет сеансовой шины D-Bus";
     case Reason::NoRemoteDesktopPortal:
       return "нет портала рабочего стола для удалённого управления (" + n.detail + ")";
@@ -96,6 +98,25 @@ std::string MessageFor(const Notice& n) {
              "(например, другой программой), поэтому там, где был найден цвет, colorclicker не "
              "нажал. Слежение продолжается: когда Windows снова будет принимать ввод, нажатия "
              "возобновятся сами.";
+
+    case Reason::UnreadableCopyFormat:
+      return "Монитор не читается: композитор отдаёт его изображение в формате, который программа "
+             "не умеет читать (" +
+             n.detail +
+             "). Программа читает XRGB8888, XBGR8888, XRGB2101010 и XBGR2101010 (и их варианты с "
+             "альфа-каналом); на этом мониторе она ничего не видит и не нажимает.";
+    case Reason::NoSharedMemoryCopies:
+      return "Монитор " + n.detail +
+             " не читается: композитор не отдаёт его изображение в общей памяти (wl_shm), а иначе "
+             "программа читать не умеет. На этом мониторе она ничего не видит и не нажимает.";
+    case Reason::CompositorSilent:
+      return "Композитор Wayland не ответил вовремя: программа ждала " + Causes(n) +
+             ". Пока он не отвечает, программа не читает экран и не нажимает; когда ответит, "
+             "слежение продолжится само.";
+    case Reason::AwaitedOutputs: return "ответа, какие протоколы и мониторы у него есть";
+    case Reason::AwaitedScreenCopy: return "изображения монитора " + n.detail;
+    case Reason::AwaitedLayoutCheck:
+      return "подтверждения, что мониторы не менялись, перед нажатием";
 
     case Reason::DisplayLost: return "соединение с X-дисплеем потеряно, программа завершается.";
     case Reason::CompositorLost:

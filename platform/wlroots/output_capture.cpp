@@ -76,49 +76,54 @@ bool OutputCapture::Reserve(WaylandClient& client, std::size_t bytes) {
   return true;
 }
 
-bool OutputCapture::Copy(WaylandClient& client, wl_output* output, std::int32_t x, std::int32_t y,
-                         std::int32_t width, std::int32_t height, int timeoutMs) {
+OutputCapture::Result OutputCapture::Copy(WaylandClient& client, int output, std::int32_t x,
+                                          std::int32_t y, std::int32_t width, std::int32_t height,
+                                          int timeoutMs) {
   width_ = height_ = 0;
+  if (client.Silent()) return Result::Failed;
   FrameState state;
+  wl_output* shown = client.OutputOf(output);
   zwlr_screencopy_frame_v1* frame =
-      width > 0 ? zwlr_screencopy_manager_v1_capture_output_region(client.screencopy(), 0, output,
-                                                                   x, y, width, height)
-                : zwlr_screencopy_manager_v1_capture_output(client.screencopy(), 0, output);
+      width > 0 ? zwlr_screencopy_manager_v1_capture_output_region(client.screencopy(), 0, shown, x,
+                                                                   y, width, height)
+                : zwlr_screencopy_manager_v1_capture_output(client.screencopy(), 0, shown);
   zwlr_screencopy_frame_v1_add_listener(frame, &kFrameListener, &state);
+  const WaylandClient::Awaited awaited{Reason::AwaitedScreenCopy, client.OutputName(output)};
   // Version 3 lists every buffer type before buffer_done; older ones offer
   // only shared memory.
   const bool listsAll = client.screencopyVersion() >= 3;
-  bool copied = false;
+  Result result = Result::Failed;
   wl_buffer* buffer = nullptr;
   if (client.WaitFor(
           [&] { return state.failed || (listsAll ? state.described : state.shmOffered); },
-          timeoutMs) &&
-      !state.failed && state.shmOffered && state.width > 0 && state.height > 0 &&
-      state.stride >= state.width * 4 && state.width <= 1u << 15 && state.height <= 1u << 15) {
-    const std::size_t bytes = std::size_t(state.stride) * state.height;
-    if (Reserve(client, bytes)) {
+          timeoutMs, awaited) &&
+      !state.failed) {
+    if (!state.shmOffered) {
+      result = Result::NoSharedMemory;
+    } else if (LayoutOf(state.format) == CopyLayout::Unreadable) {
+      result = Result::Unreadable;
+      format_ = state.format;
+    } else if (state.width > 0 && state.height > 0 && state.stride >= state.width * 4 &&
+               state.width <= 1u << 15 && state.height <= 1u << 15 &&
+               Reserve(client, std::size_t(state.stride) * state.height)) {
       buffer =
           wl_shm_pool_create_buffer(pool_, 0, std::int32_t(state.width), std::int32_t(state.height),
                                     std::int32_t(state.stride), state.format);
       zwlr_screencopy_frame_v1_copy(frame, buffer);
-      copied =
-          client.WaitFor([&] { return state.ready || state.failed; }, timeoutMs) && state.ready;
+      if (client.WaitFor([&] { return state.ready || state.failed; }, timeoutMs, awaited) &&
+          state.ready)
+        result = Result::Copied;
     }
   }
   zwlr_screencopy_frame_v1_destroy(frame);
   if (buffer) wl_buffer_destroy(buffer);
   client.Flush();
-  if (!copied) return false;
-  switch (state.format) {
-    case WL_SHM_FORMAT_XRGB8888:
-    case WL_SHM_FORMAT_ARGB8888: layout_ = Layout::Xrgb; break;
-    case WL_SHM_FORMAT_XBGR8888:
-    case WL_SHM_FORMAT_ABGR8888: layout_ = Layout::Xbgr; break;
-    default: layout_ = Layout::Unknown;
-  }
+  if (result != Result::Copied) return result;
+  layout_ = LayoutOf(state.format);
+  format_ = state.format;
   width_ = std::int32_t(state.width);
   height_ = std::int32_t(state.height);
   stride_ = state.stride;
   yInvert_ = state.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
-  return true;
+  return result;
 }

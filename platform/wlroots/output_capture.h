@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "platform/desktop.h"
+#include "platform/wlroots/copy_format.h"
 
 class WaylandClient;
-struct wl_output;
 struct wl_shm_pool;
 
 class OutputCapture {
@@ -17,33 +17,31 @@ class OutputCapture {
   OutputCapture(const OutputCapture&) = delete;
   OutputCapture& operator=(const OutputCapture&) = delete;
 
+  enum class Result {
+    Copied,
+    Failed,          // refused, failed, or not done within the time given
+    NoSharedMemory,  // the compositor offers the copy in no wl_shm buffer
+    Unreadable,      // only in a format this cannot read: Format() tells
+  };
   // Copies the region (output-local logical units; the whole output when
-  // width is 0) as the output shows it next, without the cursor. False when
-  // refused, failed or not done within timeoutMs.
-  bool Copy(WaylandClient& client, wl_output* output, std::int32_t x, std::int32_t y,
-            std::int32_t width, std::int32_t height, int timeoutMs);
+  // width is 0) as the output shows it next, without the cursor, waiting
+  // at most timeoutMs for each answer. `output` names it in what the
+  // client tells of an answer that does not come.
+  Result Copy(WaylandClient& client, int output, std::int32_t x, std::int32_t y, std::int32_t width,
+              std::int32_t height, int timeoutMs);
 
-  // After a successful Copy: the size in physical pixels and a pixel as
-  // COLORREF, CLR_INVALID in a format this does not know.
+  // After a copy: the size in physical pixels and a pixel as COLORREF.
   std::int32_t Width() const { return width_; }
   std::int32_t Height() const { return height_; }
+  std::uint32_t Format() const { return format_; }
   Colorref Pixel(std::int32_t column, std::int32_t row) const {
     if (yInvert_) row = height_ - 1 - row;
-    const std::uint32_t p = *reinterpret_cast<const std::uint32_t*>(
-        static_cast<const unsigned char*>(data_) + std::size_t(row) * stride_ +
-        std::size_t(column) * 4);
-    // wl_shm formats name the channels of a little-endian 32-bit word.
-    switch (layout_) {
-      case Layout::Xrgb:  // 0xXXRRGGBB
-        return (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
-      case Layout::Xbgr:  // 0xXXBBGGRR, as COLORREF
-        return p & 0xFFFFFF;
-      default: return CLR_INVALID;
-    }
+    return ToColorref(layout_, *reinterpret_cast<const std::uint32_t*>(
+                                   static_cast<const unsigned char*>(data_) +
+                                   std::size_t(row) * stride_ + std::size_t(column) * 4));
   }
 
  private:
-  enum class Layout { Unknown, Xrgb, Xbgr };
   bool Reserve(WaylandClient& client, std::size_t bytes);
   void Release();
 
@@ -51,7 +49,8 @@ class OutputCapture {
   void* data_ = nullptr;
   std::size_t size_ = 0;
   wl_shm_pool* pool_ = nullptr;
-  Layout layout_ = Layout::Unknown;
+  CopyLayout layout_ = CopyLayout::Unreadable;
+  std::uint32_t format_ = 0;
   std::int32_t width_ = 0, height_ = 0;
   std::uint32_t stride_ = 0;
   bool yInvert_ = false;

@@ -3,7 +3,9 @@
 #include <wayland-client-protocol.h>
 
 #include <algorithm>
+#include <cmath>
 
+#include "platform/wlroots/copy_format.h"
 #include "platform/wlroots/output_geometry.h"
 #include "platform/wlroots/wayland_client.h"
 
@@ -58,15 +60,32 @@ const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect 
                std::min<std::int64_t>(g.pixelHeight, need.bottom + kCaptureMargin), o.scale,
                g.logicalHeight, g.pixelHeight);
   }
+  // The compositor rounds a region's edges to pixels at its own scale:
+  // where that is known only within a range, a region whose edges fall
+  // on other pixels at other scales of it would be read shifted.
+  const auto sure = [&](std::int32_t edge, std::int32_t size) {
+    return edge >= size || std::llround(edge * o.scaleLow) == std::llround(edge * o.scaleHigh);
+  };
+  if (!o.ScaleKnown() && !(sure(xs.first, g.logicalWidth) && sure(xs.end, g.logicalWidth) &&
+                           sure(ys.first, g.logicalHeight) && sure(ys.end, g.logicalHeight))) {
+    xs = {0, g.logicalWidth, 0, g.pixelWidth};
+    ys = {0, g.logicalHeight, 0, g.pixelHeight};
+  }
   const bool whole =
       xs.first == 0 && ys.first == 0 && xs.end == g.logicalWidth && ys.end == g.logicalHeight;
-  const bool copied =
-      whole ? c.capture.Copy(client, client.OutputOf(index), 0, 0, 0, 0, kCaptureTimeoutMs)
-            : c.capture.Copy(client, client.OutputOf(index), xs.first, ys.first, xs.end - xs.first,
+  const OutputCapture::Result result =
+      whole ? c.capture.Copy(client, index, 0, 0, 0, 0, kCaptureTimeoutMs)
+            : c.capture.Copy(client, index, xs.first, ys.first, xs.end - xs.first,
                              ys.end - ys.first, kCaptureTimeoutMs);
+  if (result == OutputCapture::Result::NoSharedMemory)
+    Problem(Reason::NoSharedMemoryCopies, client.OutputName(index));
+  if (result == OutputCapture::Result::Unreadable)
+    Problem(Reason::UnreadableCopyFormat,
+            client.OutputName(index) + ": " + FormatName(c.capture.Format()));
   // The outputs may have changed while we waited: this copy then answers
   // nothing.
-  if (!copied || client.LayoutGeneration() != generation) return nullptr;
+  if (result != OutputCapture::Result::Copied || client.LayoutGeneration() != generation)
+    return nullptr;
   const bool sideways = c.transform % 2 == 1;
   if (c.capture.Width() != (sideways ? ys : xs).pixelEnd - (sideways ? ys : xs).pixelFirst ||
       c.capture.Height() != (sideways ? xs : ys).pixelEnd - (sideways ? xs : ys).pixelFirst) {
@@ -82,4 +101,8 @@ const OutputCopy* OutputCopies::Get(WaylandClient& client, int index, PixelRect 
   c.layoutGeneration = generation;
   c.at = Clock::now();
   return &c;
+}
+
+void OutputCopies::Problem(Reason why, std::string detail) {
+  if (told_.insert({why, detail}).second) untold_.push_back({why, std::move(detail), {}});
 }

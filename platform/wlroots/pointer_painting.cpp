@@ -19,11 +19,13 @@ constexpr int kCopyTimeoutMs = 500;
 // it was copied) before the output counts as painting the pointer.
 constexpr int kTries = 3;
 
-std::optional<std::vector<Colorref>> CopyRegion(WaylandClient& client, wl_output* output,
-                                                std::int32_t x, std::int32_t y, std::int32_t width,
+std::optional<std::vector<Colorref>> CopyRegion(WaylandClient& client, int output, std::int32_t x,
+                                                std::int32_t y, std::int32_t width,
                                                 std::int32_t height) {
   OutputCapture capture;
-  if (!capture.Copy(client, output, x, y, width, height, kCopyTimeoutMs)) return std::nullopt;
+  if (capture.Copy(client, output, x, y, width, height, kCopyTimeoutMs) !=
+      OutputCapture::Result::Copied)
+    return std::nullopt;
   std::vector<Colorref> pixels;
   pixels.reserve(std::size_t(capture.Width()) * std::size_t(capture.Height()));
   for (std::int32_t row = 0; row < capture.Height(); ++row)
@@ -54,15 +56,14 @@ bool PointerPainting::Shows(WaylandClient& client, VirtualPointer& pointer, int 
   const std::int32_t top = std::clamp(y - kReach, 0, g.logicalHeight);
   const std::int32_t width = std::clamp(x + kReach, 0, g.logicalWidth) - left;
   const std::int32_t height = std::clamp(y + kReach, 0, g.logicalHeight) - top;
-  wl_output* output = client.OutputOf(index);
   const LogicalBox extent = client.Layout().Extent();
   std::optional<std::vector<Colorref>> there, away, back;
   if (width > 0 && height > 0) {
-    there = CopyRegion(client, output, left, top, width, height);
+    there = CopyRegion(client, index, left, top, width, height);
     pointer.MoveTo(aside, extent);
-    away = CopyRegion(client, output, left, top, width, height);
+    away = CopyRegion(client, index, left, top, width, height);
     pointer.MoveTo(at, extent);
-    back = CopyRegion(client, output, left, top, width, height);
+    back = CopyRegion(client, index, left, top, width, height);
   }
   client.Flush();
   int& answer = known_.try_emplace(name, 0).first->second;

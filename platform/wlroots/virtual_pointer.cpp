@@ -17,7 +17,7 @@ std::uint32_t NowMs() {
 }
 // Sub-units per logical unit of an absolute motion: fine enough to land in
 // the middle of a pixel at any scale up to 4.
-constexpr double kSteps = 64;
+constexpr double kSteps = 1 / kPointerStep;
 }  // namespace
 
 VirtualPointer::VirtualPointer(WaylandClient& client) : client_(client) {

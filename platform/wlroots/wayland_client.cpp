@@ -3,10 +3,13 @@
 #include <poll.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
+#include "platform/wlroots/output_heads.h"
+#include "wlr-output-management-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
@@ -16,6 +19,7 @@
 struct WaylandClient::Output {
   WaylandClient* client = nullptr;
   std::uint32_t name = 0;
+  std::string outputName;
   wl_output* output = nullptr;
   zxdg_output_v1* xdg = nullptr;
   std::int32_t modeWidth = 0, modeHeight = 0, refreshMhz = 0, transform = 0;
@@ -40,6 +44,7 @@ struct WaylandClient::Output {
     g.logicalHeight = logicalHeight;
     g.pixelWidth = sideways ? modeHeight : modeWidth;
     g.pixelHeight = sideways ? modeWidth : modeHeight;
+    g.cutSizes = true;
     currentTransform = transform;
     current = g;
     client->RebuildLayout();
@@ -69,7 +74,8 @@ const wl_output_listener kOutputListener = {
     .done = [](void* data, wl_output*) { static_cast<WaylandClient::Output*>(data)->Apply(); },
     .scale = [](void* data, wl_output*,
                 std::int32_t) { static_cast<WaylandClient::Output*>(data)->Changed(); },
-    .name = [](void*, wl_output*, const char*) {},
+    .name = [](void* data, wl_output*,
+               const char* name) { static_cast<WaylandClient::Output*>(data)->outputName = name; },
     .description = [](void*, wl_output*, const char*) {},
 };
 
@@ -90,7 +96,8 @@ const zxdg_output_v1_listener kXdgOutputListener = {
         },
     // Sent only before version 3, where wl_output.done does not cover these.
     .done = [](void* data, zxdg_output_v1*) { static_cast<WaylandClient::Output*>(data)->Apply(); },
-    .name = [](void*, zxdg_output_v1*, const char*) {},
+    .name = [](void* data, zxdg_output_v1*,
+               const char* name) { static_cast<WaylandClient::Output*>(data)->outputName = name; },
     .description = [](void*, zxdg_output_v1*, const char*) {},
 };
 
@@ -121,6 +128,9 @@ void WaylandClient::OnGlobal(void* data, wl_registry* registry, std::uint32_t na
   } else if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0) {
     self->pointerManager_ = static_cast<zwlr_virtual_pointer_manager_v1*>(
         bind(&zwlr_virtual_pointer_manager_v1_interface, 2));
+  } else if (std::strcmp(interface, zwlr_output_manager_v1_interface.name) == 0 && !self->heads_) {
+    self->heads_ =
+        std::make_unique<OutputHeads>(registry, name, version, [self] { self->RebuildLayout(); });
   }
 }
 
@@ -138,8 +148,10 @@ void WaylandClient::AddOutput(std::uint32_t name, std::uint32_t version) {
   auto output = std::make_unique<Output>();
   output->client = this;
   output->name = name;
+  // Until it tells its own.
+  output->outputName = "wl_output " + std::to_string(name);
   output->output = static_cast<wl_output*>(
-      wl_registry_bind(registry_, name, &wl_output_interface, std::min(version, 3u)));
+      wl_registry_bind(registry_, name, &wl_output_interface, std::min(version, 4u)));
   wl_output_add_listener(output->output, &kOutputListener, output.get());
   WatchOutput(*output);
   outputs_.push_back(std::move(output));
@@ -158,26 +170,52 @@ void WaylandClient::RebuildLayout() {
   for (auto& output : outputs_)
     if (ScreenLayout::HasSize(output->current)) {
       geometries.push_back(output->current);
+      if (heads_) geometries.back().toldScale = heads_->ScaleOf(output->outputName);
       placed_.push_back(output.get());
     }
   layout_ = ScreenLayout(geometries);
   ++layoutGeneration_;
 }
 
-std::unique_ptr<WaylandClient> WaylandClient::Connect() {
+// Two round trips: the first brings the globals, the second what the
+// outputs, bound on the first, say of themselves.
+void WaylandClient::Sync() {
+  static const wl_callback_listener listener = {
+      [](void* data, wl_callback* callback, std::uint32_t) {
+        auto* self = static_cast<WaylandClient*>(data);
+        wl_callback_destroy(callback);
+        self->handshakeSync_ = nullptr;
+        self->handshake_ =
+            self->handshake_ == Handshake::Globals ? Handshake::Outputs : Handshake::Done;
+        if (self->handshake_ != Handshake::Done) self->Sync();
+      }};
+  handshakeSync_ = wl_display_sync(display_);
+  wl_callback_add_listener(handshakeSync_, &listener, this);
+}
+
+std::unique_ptr<WaylandClient> WaylandClient::Open() {
   std::unique_ptr<WaylandClient> client(new WaylandClient);
   client->display_ = wl_display_connect(nullptr);
   if (!client->display_) return nullptr;
   static const wl_registry_listener listener = {&OnGlobal, &OnGlobalRemove};
   client->registry_ = wl_display_get_registry(client->display_);
   wl_registry_add_listener(client->registry_, &listener, client.get());
-  // The globals, then what the outputs say about themselves.
-  if (wl_display_roundtrip(client->display_) < 0 || wl_display_roundtrip(client->display_) < 0)
+  client->Sync();
+  return client->Flush() ? std::move(client) : nullptr;
+}
+
+std::unique_ptr<WaylandClient> WaylandClient::Connect(int timeoutMs) {
+  std::unique_ptr<WaylandClient> client = Open();
+  if (!client ||
+      !client->WaitFor([&] { return client->Ready(); }, timeoutMs, {Reason::AwaitedOutputs, {}}))
     return nullptr;
   return client;
 }
 
 WaylandClient::~WaylandClient() {
+  if (handshakeSync_) wl_callback_destroy(handshakeSync_);
+  if (silenceProbe_) wl_callback_destroy(silenceProbe_);
+  heads_.reset();
   outputs_.clear();
   if (pointerManager_) zwlr_virtual_pointer_manager_v1_destroy(pointerManager_);
   if (screencopy_) zwlr_screencopy_manager_v1_destroy(screencopy_);
@@ -212,12 +250,18 @@ bool WaylandClient::TakeEvents() {
 
 bool WaylandClient::Flush() { return wl_display_flush(display_) >= 0 || errno == EAGAIN; }
 
-bool WaylandClient::WaitFor(const std::function<bool()>& done, int timeoutMs) {
+bool WaylandClient::WaitFor(const std::function<bool()>& done, int timeoutMs,
+                            const Awaited& awaited) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  // Silent: only what has come already.
+  const bool silent = Silent();
   for (;;) {
     if (wl_display_dispatch_pending(display_) < 0) return false;
-    if (done()) return true;
+    if (done()) {
+      Answered(awaited);
+      return true;
+    }
     if (wl_display_prepare_read(display_) != 0) continue;
     if (!Flush()) {
       wl_display_cancel_read(display_);
@@ -226,17 +270,56 @@ bool WaylandClient::WaitFor(const std::function<bool()>& done, int timeoutMs) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     pollfd p{wl_display_get_fd(display_), POLLIN, 0};
-    const int ready = left > 0 ? poll(&p, 1, int(left) + 1) : 0;
+    const int ready = left > 0 && !silent ? poll(&p, 1, int(left) + 1) : 0;
     if (ready <= 0) {
       wl_display_cancel_read(display_);
       if (ready < 0 && errno == EINTR) continue;
+      if (ready == 0 && !silent) RanOut(awaited);
       return false;
     }
     if (wl_display_read_events(display_) < 0) return false;
   }
 }
 
-bool WaylandClient::Roundtrip(int timeoutMs) {
+// From the first wait that ran out until the compositor answers a round
+// trip sent then.
+void WaylandClient::RanOut(const Awaited& awaited) {
+  if (!silenceProbe_) {
+    static const wl_callback_listener listener = {
+        [](void* data, wl_callback* callback, std::uint32_t) {
+          wl_callback_destroy(callback);
+          static_cast<WaylandClient*>(data)->silenceProbe_ = nullptr;
+        }};
+    silenceProbe_ = wl_display_sync(display_);
+    wl_callback_add_listener(silenceProbe_, &listener, this);
+    Flush();
+  }
+  const auto same = [&](const Notice& n) {
+    return n.reason == awaited.what && n.detail == awaited.detail;
+  };
+  if (std::any_of(unanswered_.begin(), unanswered_.end(), same)) return;
+  unanswered_.push_back({awaited.what, std::string(awaited.detail), {}});
+  untold_.push_back(unanswered_.back());
+}
+
+void WaylandClient::Answered(const Awaited& awaited) {
+  if (unanswered_.empty()) return;
+  unanswered_.erase(std::remove_if(unanswered_.begin(), unanswered_.end(),
+                                   [&](const Notice& n) {
+                                     return n.reason == awaited.what && n.detail == awaited.detail;
+                                   }),
+                    unanswered_.end());
+}
+
+bool WaylandClient::Silent() {
+  if (silenceProbe_) TakeEvents();
+  return silenceProbe_ != nullptr;
+}
+
+std::vector<Notice> WaylandClient::TakeUnanswered() { return std::exchange(untold_, {}); }
+
+bool WaylandClient::Roundtrip(int timeoutMs, const Awaited& awaited) {
+  if (Silent()) return false;
   bool done = false;
   static const wl_callback_listener listener = {
       [](void* data, wl_callback* callback, std::uint32_t) {
@@ -245,7 +328,7 @@ bool WaylandClient::Roundtrip(int timeoutMs) {
       }};
   wl_callback* callback = wl_display_sync(display_);
   wl_callback_add_listener(callback, &listener, &done);
-  if (WaitFor([&] { return done; }, timeoutMs)) return true;
+  if (WaitFor([&] { return done; }, timeoutMs, awaited)) return true;
   // Not answered: the callback may still come, and must find nothing.
   wl_callback_set_user_data(callback, nullptr);
   return false;
@@ -261,6 +344,10 @@ wl_output* WaylandClient::OutputOf(int layoutIndex) const {
 
 std::uint32_t WaylandClient::NameOf(int layoutIndex) const {
   return placed_.at(static_cast<std::size_t>(layoutIndex))->name;
+}
+
+const std::string& WaylandClient::OutputName(int layoutIndex) const {
+  return placed_.at(static_cast<std::size_t>(layoutIndex))->outputName;
 }
 
 int WaylandClient::TransformOf(int layoutIndex) const {

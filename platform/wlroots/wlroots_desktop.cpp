@@ -23,6 +23,9 @@ using Clock = std::chrono::steady_clock;
 // A round trip the compositor does not answer within this long counts as
 // a layout that may have changed.
 constexpr int kRoundtripTimeoutMs = 500;
+// How long a new connection waits for the compositor to tell what it
+// offers; a reconnection goes on waiting in the background after that.
+constexpr int kConnectTimeoutMs = 2000;
 // After the outputs change, no press until they have stayed as they are
 // this long: a monitor plugged in or a scale changed comes as several
 // changes in a row, and the compositor moves and redraws the windows on
@@ -33,6 +36,10 @@ constexpr std::uint64_t kNoGeneration = ~std::uint64_t{0};
 
 struct WlrootsDesktop::State {
   std::unique_ptr<WaylandClient> client;
+  // After a protocol error: the new connection, until the compositor has
+  // told what it offers.
+  std::unique_ptr<WaylandClient> connecting;
+  TellUser tellUser;
   std::unique_ptr<VirtualPointer> pointer;
   std::unique_ptr<XWaylandPointer> xPointer;
   OutputCopies copies;
@@ -61,30 +68,65 @@ struct WlrootsDesktop::State {
   std::optional<std::pair<ScreenPoint, ScreenPoint>> told;
 
   // Takes what has arrived; after a protocol error, which ends only that
-  // connection, starts a new one. False when the compositor has gone.
+  // connection, starts a new one, waiting for it a bounded time here and
+  // then without blocking on later calls. False while there is none, and
+  // when the compositor has gone.
   bool Usable() {
     if (client && client->TakeEvents()) {
       NoteLayout();
       return true;
     }
-    if (!client) return false;
-    if (client->Error() == EPROTO)
-      std::fprintf(stderr, "colorclicker: Wayland protocol error, connecting again\n");
-    copies.Clear();
-    painting.Clear();
-    pointer.reset();
-    readGeneration = knownGeneration = kNoGeneration;
-    move.reset();
-    clicked.reset();
-    client = WaylandClient::Connect();
-    if (client && client->Missing().empty()) {
+    if (client) {
+      if (client->Error() == EPROTO)
+        std::fprintf(stderr, "colorclicker: Wayland protocol error, connecting again\n");
+      copies.Clear();
+      painting.Clear();
+      pointer.reset();
+      readGeneration = knownGeneration = kNoGeneration;
+      move.reset();
+      clicked.reset();
+      client.reset();
+      connecting = WaylandClient::Open();
+      if (connecting)
+        connecting->WaitFor([this] { return connecting->Ready(); }, kConnectTimeoutMs,
+                            {Reason::AwaitedOutputs, {}});
+    } else if (connecting && !connecting->TakeEvents()) {
+      connecting.reset();
+    }
+    if (connecting && connecting->Error() == 0 && !connecting->Ready()) {
+      TellWhatCame(*connecting);
+      return false;
+    }
+    if (connecting && connecting->Error() == 0 && connecting->Missing().empty()) {
+      client = std::move(connecting);
       pointer = std::make_unique<VirtualPointer>(*client);
       NoteLayout();
       return true;
     }
-    client.reset();
+    if (!connecting) return false;
+    connecting.reset();
     if (onLost) onLost(Reason::CompositorLost);
     return false;
+  }
+
+  // Before the window is there to tell through, kept for it.
+  std::vector<Notice> untold;
+  void Tell(Notice notice) {
+    if (tellUser)
+      tellUser(notice);
+    else
+      untold.push_back(std::move(notice));
+  }
+
+  // Once a read or a check is over: what could not be read, and the
+  // compositor's silences, each told once.
+  void TellWhatCame(WaylandClient& from) {
+    for (const Notice& problem : copies.TakeProblems()) Tell(problem);
+    for (Notice& awaited : from.TakeUnanswered())
+      Tell({Reason::CompositorSilent, {}, {std::move(awaited)}});
+  }
+  void TellWhatCame() {
+    if (client) TellWhatCame(*client);
   }
 
   void NoteLayout() {
@@ -166,6 +208,7 @@ class WlrootsScreenContext final : public BulkScreenContext {
       s_->client->Flush();
       s_->copies.InputSent();
     }
+    s_->TellWhatCame();
     return pixel;
   }
 
@@ -186,6 +229,7 @@ class WlrootsScreenContext final : public BulkScreenContext {
                         if (s_->client->LayoutGeneration() != generation) return nullptr;
                         return s_->copies.Get(*s_->client, int(i), need, false);
                       });
+    s_->TellWhatCame();
   }
 
   std::shared_ptr<WlrootsDesktop::State> s_;
@@ -196,9 +240,15 @@ class WlrootsScreenContext final : public BulkScreenContext {
 DesktopRoute::Opening WlrootsDesktop::Open(const OnDesktopLost& onLost) {
   DesktopRoute::Opening opening;
   auto state = std::make_shared<State>();
-  state->client = WaylandClient::Connect();
+  state->client = WaylandClient::Open();
   if (!state->client) {
     opening.why = {Reason::NoCompositor, {}, {}};
+    return opening;
+  }
+  WaylandClient& client = *state->client;
+  if (!client.WaitFor([&] { return client.Ready(); }, kConnectTimeoutMs,
+                      {Reason::AwaitedOutputs, {}})) {
+    opening.why = {client.Error() ? Reason::NoCompositor : Reason::CompositorNotAnswering, {}, {}};
     return opening;
   }
   std::string missing;
@@ -247,10 +297,13 @@ void WlrootsDesktop::SetCursorPos(std::int32_t x, std::int32_t y) {
   const ScreenLayout& layout = state_->client->Layout();
   const ScreenLayout::Nearest to = layout.NearestPixel(x, y);
   if (to.output < 0) return;
-  state_->move = State::Move{{x, y},
-                             layout.ToLogical(to.output, to.x, to.y),
-                             layout.Extent(),
-                             state_->client->LayoutGeneration()};
+  // A pixel with no point a pointer lands on it from gets no move, and so
+  // no press.
+  const std::optional<LogicalPoint> point = to.x == x && to.y == y
+                                                ? layout.PointerPoint(to.output, x, y)
+                                                : layout.ToLogical(to.output, to.x, to.y);
+  if (!point) return;
+  state_->move = State::Move{{x, y}, *point, layout.Extent(), state_->client->LayoutGeneration()};
 }
 
 // A press goes out in one piece with the move before it; after a release
@@ -281,9 +334,11 @@ void WlrootsDesktop::Sleep(std::uint32_t ms) {
 // the read, and none for a while before.
 bool WlrootsDesktop::CursorIsAt(std::int32_t x, std::int32_t y) {
   const std::optional<State::Move> move = std::exchange(state_->move, std::nullopt);
-  if (!move || !(move->at == ScreenPoint{x, y}) || !state_->Usable() ||
-      !state_->client->Roundtrip(kRoundtripTimeoutMs))
-    return false;
+  if (!move || !(move->at == ScreenPoint{x, y}) || !state_->Usable()) return false;
+  const bool answered =
+      state_->client->Roundtrip(kRoundtripTimeoutMs, {Reason::AwaitedLayoutCheck, {}});
+  state_->TellWhatCame();
+  if (!answered) return false;
   state_->NoteLayout();
   const std::uint64_t now = state_->client->LayoutGeneration();
   if (move->generation != now || state_->readGeneration != now ||
@@ -312,8 +367,15 @@ bool WlrootsDesktop::IsOwnWindowAt(std::int32_t x, std::int32_t y) {
 // Often enough to see output changes and a compositor that went before
 // the next pass, seldom enough to cost nothing.
 // The window's toolkit took Xlib's handler for broken connections.
-void WlrootsDesktop::Start(TellUser) { KeepWatchingConnections(); }
+void WlrootsDesktop::Start(TellUser tellUser) {
+  KeepWatchingConnections();
+  state_->tellUser = std::move(tellUser);
+  for (Notice& notice : std::exchange(state_->untold, {})) state_->Tell(std::move(notice));
+}
 
 int WlrootsDesktop::EventIntervalMs() const { return 250; }
 
-void WlrootsDesktop::TakeEvents() { state_->Usable(); }
+void WlrootsDesktop::TakeEvents() {
+  state_->Usable();
+  state_->TellWhatCame();
+}

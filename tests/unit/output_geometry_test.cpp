@@ -1,6 +1,7 @@
 // What a wlroots compositor's copies hold: regions asked in logical units
-// that start and end on pixel edges, and the pixels of turned or mirrored
-// outputs found where the output scans them out.
+// that start and end on pixel edges, the pixels of turned or mirrored
+// outputs found where the output scans them out, and what the words of
+// each format mean.
 #include <gtest/gtest.h>
 #include <wayland-client-protocol.h>
 
@@ -8,6 +9,7 @@
 #include <ostream>
 #include <set>
 
+#include "platform/wlroots/copy_format.h"
 #include "platform/wlroots/output_geometry.h"
 
 namespace {
@@ -90,6 +92,49 @@ TEST(OutputCopies, RegionsCoverTheAskedPixelsAndEndOnPixelEdges) {
         else
           EXPECT_EQ(s.pixelEnd, a.pixels);
       }
+}
+
+// An output drawn at 10 bits a channel reads as exactly as one at 8: each
+// 8-bit value, widened either way a compositor does it, comes back as
+// itself in every 10-bit format, whatever the top two bits hold.
+TEST(OutputCopies, TenBitCopiesGiveBackTheColourDrawn) {
+  const auto shift = [](std::uint32_t v) { return 4 * v + v / 64; };
+  const auto scale = [](std::uint32_t v) { return std::uint32_t(std::lround(v * 1023.0 / 255)); };
+  const struct {
+    std::uint32_t format;
+    bool redLow;  // red in the low 10 bits (XBGR), else blue
+  } formats[] = {{WL_SHM_FORMAT_XRGB2101010, false},
+                 {WL_SHM_FORMAT_ARGB2101010, false},
+                 {WL_SHM_FORMAT_XBGR2101010, true},
+                 {WL_SHM_FORMAT_ABGR2101010, true}};
+  for (const auto& f : formats) {
+    const CopyLayout layout = LayoutOf(f.format);
+    ASSERT_NE(layout, CopyLayout::Unreadable) << FormatName(f.format);
+    for (std::uint32_t v = 0; v < 256; ++v)
+      for (const auto& widen : {+shift, +scale})
+        for (std::uint32_t top : {0u, 3u}) {
+          const std::uint32_t r = v, g = 255 - v, b = (v * 7 + 3) % 256;
+          const std::uint32_t low = f.redLow ? r : b, high = f.redLow ? b : r;
+          const std::uint32_t word = top << 30 | widen(high) << 20 | widen(g) << 10 | widen(low);
+          ASSERT_EQ(ToColorref(layout, word), r | g << 8 | b << 16)
+              << FormatName(f.format) << " value " << v;
+        }
+  }
+}
+
+TEST(OutputCopies, EightBitCopiesAndFormatsThatCannotBeRead) {
+  EXPECT_EQ(ToColorref(LayoutOf(WL_SHM_FORMAT_XRGB8888), 0xFF112233), 0x332211u);
+  EXPECT_EQ(ToColorref(LayoutOf(WL_SHM_FORMAT_ARGB8888), 0x00112233), 0x332211u);
+  EXPECT_EQ(ToColorref(LayoutOf(WL_SHM_FORMAT_XBGR8888), 0xFF112233), 0x112233u);
+  EXPECT_EQ(ToColorref(LayoutOf(WL_SHM_FORMAT_ABGR8888), 0x00112233), 0x112233u);
+  for (std::uint32_t format : {WL_SHM_FORMAT_RGB565, WL_SHM_FORMAT_XRGB16161616F,
+                               WL_SHM_FORMAT_ABGR16161616F, WL_SHM_FORMAT_RGBX1010102}) {
+    EXPECT_EQ(LayoutOf(format), CopyLayout::Unreadable) << FormatName(format);
+    EXPECT_EQ(ToColorref(LayoutOf(format), 0), CLR_INVALID);
+  }
+  // As the user can look them up.
+  EXPECT_EQ(FormatName(WL_SHM_FORMAT_XRGB2101010), "XR30 (0x30335258)");
+  EXPECT_EQ(FormatName(WL_SHM_FORMAT_XRGB8888), "XRGB8888 (1)");
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 // The screen space over outputs of different positions and scales: every
 // pixel belongs to one output, round-trips through the layout's logical
-// units, and no two outputs share a pixel.
+// units, and no two outputs share a pixel; where outputs overlap, each
+// pixel is read and pressed through one; and each pixel the pointer is
+// sent to is the one read, at every scale a compositor may show.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <vector>
 
+#include "platform/output_reads.h"
 #include "platform/screen_layout.h"
 
 namespace {
@@ -133,6 +137,15 @@ TEST(ScreenLayout, ACutOutputIsPointedAtByItsTrueScale) {
   const LogicalPoint edge = wide.ToLogical(0, 2559, 0);
   EXPECT_LT(edge.x, 1706);
   EXPECT_EQ(wide.FromLogical(edge.x, edge.y)->x, 2558);
+  EXPECT_FALSE(wide.PointerPoint(0, 2559, 0));
+  // A neighbour that starts there has that column: the pointer goes there.
+  const ScreenLayout beside({OutputGeometry{0, 0, 1706, 960, 2560, 1440},
+                             OutputGeometry{1706, 0, 1280, 720, 1920, 1080}});
+  EXPECT_EQ(beside.Outputs()[1].left, 2559);
+  EXPECT_EQ(beside.OutputAt(2559, 0), 1);
+  const auto there = beside.PointerPoint(1, 2559, 0);
+  ASSERT_TRUE(there);
+  EXPECT_EQ(beside.FromLogical(there->x, there->y)->x, 2559);
 }
 
 // A cursor move off the outputs stops at the nearest edge pixel of the
@@ -155,6 +168,101 @@ TEST(ScreenLayout, OutputsWithoutASizeAreLeftOut) {
   const ScreenLayout layout({Output(0, 0, 40, 30, 1), OutputGeometry{}});
   EXPECT_EQ(layout.Outputs().size(), 1u);
   EXPECT_FALSE(layout.FromLogical(-1, 0));
+}
+
+// A wlroots compositor keeps a scale s in single precision, tells an
+// output of p pixels as trunc(p / s) units, names s to 1/256 in its output
+// manager, and has the pointer at logical u of the output over pixel
+// floor(u * s). Over common monitors and every scale in 120ths from 1 to
+// 3, each pixel the pointer is sent to (in the virtual pointer's 64ths) is
+// the pixel read there. With the scale named, every pixel that lies
+// within the logical size gets a point; from the sizes alone at least
+// those whose place all the scales that fit agree on.
+TEST(ScreenLayout, EveryPixelPressedIsThePixelRead) {
+  const std::pair<int, int> monitors[] = {{1280, 720},  {1366, 768},  {1920, 1080}, {1920, 1200},
+                                          {2256, 1504}, {2560, 1440}, {2560, 1600}, {2880, 1800},
+                                          {3000, 2000}, {3840, 2160}};
+  std::int64_t wrong = 0, missing = 0, pressedByGuess = 0, pixels = 0;
+  for (const auto& [w, h] : monitors)
+    for (int k = 120; k <= 360; ++k) {
+      const float s = float(k) / 120;
+      OutputGeometry g{0, 0, int(float(w) / s), int(float(h) / s), w, h};
+      g.cutSizes = true;
+      for (const bool named : {true, false}) {
+        g.toldScale = named ? std::round(double(s) * 256) / 256 : 0;
+        const ScreenLayout layout({g});
+        // Across along the top row, down along the left column.
+        const auto axis = [&](int size, int logical, bool across) {
+          for (int pixel = 0; pixel < size; ++pixel) {
+            const auto p = layout.PointerPoint(0, across ? pixel : 0, across ? 0 : pixel);
+            const bool inside = (pixel + 1) / double(s) <= logical;
+            if (!p) {
+              if (named && inside && ++missing == 1)
+                ADD_FAILURE() << w << "x" << h << " at " << k << "/120: no point for "
+                              << (across ? "column " : "row ") << pixel;
+              continue;
+            }
+            pressedByGuess += !named;
+            const double u = std::round((across ? p->x : p->y) * 64) / 64;
+            if (std::int64_t(std::floor(u * double(s))) != pixel && ++wrong <= 5)
+              ADD_FAILURE() << w << "x" << h << " at " << k << "/120" << (named ? "" : " (guessed)")
+                            << ": " << (across ? "column " : "row ") << pixel << " pressed at "
+                            << std::floor(u * double(s));
+          }
+        };
+        axis(w, g.logicalWidth, true);
+        axis(h, g.logicalHeight, false);
+        pixels += named ? 0 : w + h;
+      }
+    }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(missing, 0);
+  // The guess leaves out where the scales that fit disagree, not more.
+  EXPECT_GT(pressedByGuess, pixels / 2);
+}
+
+// Two outputs on the same place, the projector at scale 1 and the
+// laptop's panel at 2: each pixel is read and pressed through the output
+// the pointer goes to there, the one added later, whichever that is.
+TEST(ScreenLayout, OverlappingOutputsAreReadAndPressedThroughTheOneWithThePointer) {
+  const OutputGeometry projector = Output(0, 0, 40, 30, 1), panel = Output(0, 0, 40, 30, 2);
+  for (const bool panelLast : {true, false}) {
+    SCOPED_TRACE(panelLast ? "panel added last" : "projector added last");
+    const ScreenLayout layout(panelLast ? std::vector{projector, panel}
+                                        : std::vector{panel, projector});
+    const std::vector<PlacedOutput>& outputs = layout.Outputs();
+    ASSERT_EQ(outputs.size(), 2u);
+    // The compositor's pointer: on the later output that has the point.
+    const auto pointerOn = [&](LogicalPoint p) { return outputs[1].Covers(p.x, p.y) ? 1 : 0; };
+    // Each output's picture shows its own index.
+    struct Picture {
+      Colorref index;
+      Colorref Shown(std::int64_t, std::int64_t) const { return index; }
+    } pictures[] = {{0}, {1}};
+    const SampleGrid grid{0, 0, 60, 1, 80, 1, 1, 1};
+    std::vector<Colorref> read(std::size_t(grid.Count()));
+    ReadGridPerOutput(outputs, grid, read.data(),
+                      [&](std::size_t i, const PixelRect&) { return &pictures[i]; });
+    int pressed[2] = {0, 0};
+    for (std::int64_t y = 0; y < 60; ++y)
+      for (std::int64_t x = 0; x < 80; ++x) {
+        const int shown = layout.OutputAt(x, y);
+        ASSERT_EQ(read[std::size_t(y * 80 + x)], shown < 0 ? CLR_INVALID : Colorref(shown))
+            << x << "," << y;
+        if (shown < 0) continue;
+        const auto p = layout.PointerPoint(shown, x, y);
+        if (!p) continue;
+        ++pressed[shown];
+        ASSERT_EQ(pointerOn(*p), shown) << x << "," << y;
+        const PlacedOutput& o = outputs[std::size_t(shown)];
+        ASSERT_EQ(o.left + std::int64_t(std::floor((p->x - o.geometry.logicalX) * o.scale)), x);
+        ASSERT_EQ(o.top + std::int64_t(std::floor((p->y - o.geometry.logicalY) * o.scale)), y);
+      }
+    // The panel has every one of its pixels; the projector, in front,
+    // all of its own, and the panel's others are read but never pressed.
+    EXPECT_EQ(pressed[0], 0);
+    EXPECT_EQ(pressed[1], panelLast ? 80 * 60 : 40 * 30);
+  }
 }
 
 }  // namespace

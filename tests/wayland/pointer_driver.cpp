@@ -15,7 +15,7 @@
 #include "platform/wlroots/wayland_client.h"
 
 int main() {
-  std::unique_ptr<WaylandClient> client = WaylandClient::Connect();
+  std::unique_ptr<WaylandClient> client = WaylandClient::Connect(5000);
   if (!client || !client->pointerManager()) {
     std::fprintf(stderr, "pointer_driver: no wlroots compositor with a virtual pointer\n");
     return 1;

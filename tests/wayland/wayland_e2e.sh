@@ -11,7 +11,7 @@
 #     whose copies come sideways) | painted-pointer (the stock pointer,
 #     painted into every copy, over a target twice as tall whose 20 points
 #     lie in one column, each below the one clicked before: every pass
-#     clicks all 20)
+#     clicks all 20) | depth-10 | compositor-stops (tests/wayland/sway_faults.sh)
 #     outputs-change: a target on each of two outputs, each shown by a
 #       backdrop that logs every press; under 15 ms passes the second
 #       output is moved, rescaled, unplugged and plugged in again 100
@@ -60,7 +60,7 @@ fail() {
 # The target's output: its place in the layout (logical), its origin in
 # the program's screen space (physical) and its scale.
 case $scenario in
-  scale-1) desktop=sway outputs=1 out_lx=0 out_px=0 scale=1
+  scale-1 | compositor-stops) desktop=sway outputs=1 out_lx=0 out_px=0 scale=1
     screens="output HEADLESS-1 resolution 1280x720 position 0 0 scale 1" ;;
   scale-1.5) desktop=sway outputs=1 out_lx=0 out_px=0 scale=1.5
     screens="output HEADLESS-1 resolution 1920x1080 position 0 0 scale 1.5" ;;
@@ -69,6 +69,8 @@ case $scenario in
 output HEADLESS-2 resolution 1920x1080 position 1280 0 scale 1.5" ;;
   turned) desktop=sway outputs=1 out_lx=0 out_px=0 scale=1
     screens="output HEADLESS-1 resolution 1280x720 position 0 0 scale 1 transform 90" ;;
+  depth-10) desktop=sway outputs=1 out_lx=0 out_px=0 scale=1
+    screens="output HEADLESS-1 resolution 1280x720 position 0 0 scale 1 render_bit_depth 10" ;;
   painted-pointer) desktop=sway outputs=1 out_lx=0 out_px=0 scale=1 pointer=stock target_h=60 left_off=110
     screens="output HEADLESS-1 resolution 1280x720 position 0 0 scale 1" ;;
   # Headless outputs cannot be unplugged: these are windows of another sway.
@@ -254,6 +256,7 @@ if [ "$scenario" = outputs-change ]; then
 elif [ "$desktop" = sway ]; then
   [ "$(window_rect wayland_click_target)" == "$((out_lx + win_x)) $win_y" ] ||
     fail "test setup: the target window is at $(window_rect wayland_click_target)"
+  [ "$scenario" != depth-10 ] || copies_are_10_bit
 else
   answer_consent share || fail "the portal's dialog was not answered"
   wait_for 10 grep -q 'shares' "$work/app.err" || fail "the portal did not share the screen"
@@ -302,6 +305,7 @@ drive_form() {
 drive_form
 
 . "$here/outputs_change.sh"
+. "$here/sway_faults.sh"
 
 if [ "$scenario" = outputs-change ]; then
   outputs_change
@@ -315,9 +319,12 @@ else
 
   if grep -q '^click .* 3366cd' "$runtime/clicks.log"; then fail "the near-miss target was clicked"; fi
   # Back from the window's logical units to the program's screen space.
-  clicked=$(awk -v s="$scale" -v wx=$win_x -v wy=$win_y -v px="$out_px" \
-    '/^click/ { printf "%d %d\n", px + int(($2 + wx) * s), int(($3 + wy) * s) }' \
-    "$runtime/clicks.log" | sort -u)
+  clicked_points() {
+    awk -v s="$scale" -v wx=$win_x -v wy=$win_y -v px="$out_px" \
+      '/^click/ { printf "%d %d\n", px + int(($2 + wx) * s), int(($3 + wy) * s) }' \
+      "$runtime/clicks.log" | sort -u
+  }
+  clicked=$(clicked_points)
   # A flashing target (gnome-soak) may not have been clicked at every point
   # yet, but never elsewhere.
   [ "$clicked" == "$expected" ] || { [ -n "${flash:-}" ] && [ -z "$(comm -13 <(echo "$expected") <(echo "$clicked"))" ]; } ||
@@ -344,6 +351,7 @@ else
   fi
 fi
 
+[ "$scenario" != compositor-stops ] || survives_a_stopped_compositor
 . "$here/portal_faults.sh"
 if [ "$scenario" = gnome ]; then
   for service in portal backend pipewire; do survives_losing "$service"; done
