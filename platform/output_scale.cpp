@@ -70,5 +70,9 @@ ScaleRange ScaleRangeOf(const OutputGeometry& g) {
       b = {low, high};
     }
   }
+  // A whole scale the sizes allow, and wl_output names it as the scale
+  // rounded up: nobody picks a scale a pixel's worth below a whole one.
+  const double whole = g.scaleCeiling;
+  if (whole > 0 && b.low <= whole && whole <= b.high) return {whole, whole, whole};
   return {b.low, b.high, SimplestIn(b.low, b.high).value_or((b.low + b.high) / 2)};
 }

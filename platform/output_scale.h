@@ -20,7 +20,9 @@ double GuessedScale(const OutputGeometry& g);
 // narrows it to within that, and a multiple of 1/120 in what is left is
 // taken as the scale: there is at most one, sway 1.9 and later round
 // every scale to one (fractional scaling tells clients scales so), and
-// the scales people pick (1.25, 1.4, 1.5, 1.75...) are such. Otherwise
-// the range stays, with its simplest fraction to place the output by.
+// the scales people pick (1.25, 1.4, 1.5, 1.75...) are such. A whole
+// scale in the range that wl_output names too is taken as the scale.
+// Otherwise the range stays, with its simplest fraction to place the
+// output by.
 // Sizes that may be rounded (the portal): the guess, taken as sure.
 ScaleRange ScaleRangeOf(const OutputGeometry& g);

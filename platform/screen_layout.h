@@ -36,6 +36,9 @@ struct OutputGeometry {
   // wlroots' xdg-output tells it (elsewhere it may be rounded).
   double toldScale = 0;
   bool cutSizes = false;
+  // wl_output's whole-number scale, which wlroots sends as the scale
+  // rounded up (0: none).
+  std::int32_t scaleCeiling = 0;
 };
 
 struct PlacedOutput {

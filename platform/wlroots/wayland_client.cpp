@@ -22,7 +22,7 @@ struct WaylandClient::Output {
   std::string outputName;
   wl_output* output = nullptr;
   zxdg_output_v1* xdg = nullptr;
-  std::int32_t modeWidth = 0, modeHeight = 0, refreshMhz = 0, transform = 0;
+  std::int32_t modeWidth = 0, modeHeight = 0, refreshMhz = 0, transform = 0, wholeScale = 0;
   std::int32_t logicalX = 0, logicalY = 0, logicalWidth = 0, logicalHeight = 0;
   OutputGeometry current;
   std::int32_t currentTransform = 0;
@@ -45,6 +45,7 @@ struct WaylandClient::Output {
     g.pixelWidth = sideways ? modeHeight : modeWidth;
     g.pixelHeight = sideways ? modeWidth : modeHeight;
     g.cutSizes = true;
+    g.scaleCeiling = wholeScale;
     currentTransform = transform;
     current = g;
     client->RebuildLayout();
@@ -72,8 +73,12 @@ const wl_output_listener kOutputListener = {
           o->refreshMhz = refresh;
         },
     .done = [](void* data, wl_output*) { static_cast<WaylandClient::Output*>(data)->Apply(); },
-    .scale = [](void* data, wl_output*,
-                std::int32_t) { static_cast<WaylandClient::Output*>(data)->Changed(); },
+    .scale =
+        [](void* data, wl_output*, std::int32_t factor) {
+          auto* o = static_cast<WaylandClient::Output*>(data);
+          o->wholeScale = factor;
+          o->Changed();
+        },
     .name = [](void* data, wl_output*,
                const char* name) { static_cast<WaylandClient::Output*>(data)->outputName = name; },
     .description = [](void*, wl_output*, const char*) {},
