@@ -11,11 +11,14 @@ STARTED_GROUPS=()
 
 # start_x_server SERVER ARGS...: an X server on a free display, found with
 # -displayfd; exports DISPLAY and keeps the server's PID in SERVER_PID.
+# Without -noreset a server starts afresh whenever its last client leaves
+# (the check below is the first), and refuses the clients that come
+# meanwhile: a window manager started next could not open the display.
 start_x_server() {
   local fifo number
   fifo=$(mktemp -u)
   mkfifo "$fifo"
-  "$@" -displayfd 7 -nolisten tcp 7>"$fifo" >/dev/null 2>&1 &
+  "$@" -displayfd 7 -nolisten tcp -noreset 7>"$fifo" >/dev/null 2>&1 &
   STARTED_PIDS+=($!)
   SERVER_PID=$!
   if ! read -r -t 20 number <"$fifo"; then

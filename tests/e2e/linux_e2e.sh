@@ -114,6 +114,7 @@ started=$(wc -l <"$work/presses.log")  # the user's own presses end here
 
 expected=$(grid_hits "${area[@]}" "${goal[@]}" | sort -u)
 [ "$(wc -l <<<"$expected")" -eq 20 ] || fail "test setup: expected 20 grid points"
+[ -n "$(grid_hits "${area[@]}" "${miss[@]}")" ] || fail "test setup: the near miss is off the grid"
 # Every pass after the first on the untouched desktop clicks all 20 points
 # and skips none (on the program's own window, it skips the points there).
 # Under a window manager ten of them, as a grab there delays every click.
