@@ -42,20 +42,23 @@ void Pair(const QVariant& value, std::int32_t* a, std::int32_t* b) {
 std::vector<PortalStream> Streams(const QVariant& value, std::string* wrong) {
   std::vector<PortalStream> streams;
   const QDBusArgument arg = value.value<QDBusArgument>();
+  // Every array begun is ended, the reading stopped or not: the
+  // demarshaller of its elements goes only then.
+  bool wellShaped = true;
   arg.beginArray();
-  while (!arg.atEnd()) {
+  while (wellShaped && !arg.atEnd()) {
     PortalStream stream;
     QVariantMap properties;
     arg.beginStructure();
     arg >> stream.node >> properties;
     arg.endStructure();
-    for (const char* key : {"position", "size"}) {
-      if (!properties.contains(QString::fromLatin1(key))) continue;
-      if (!Is(properties, key, "(ii)", wrong)) {
+    for (const char* key : {"position", "size"})
+      if (wellShaped && properties.contains(QString::fromLatin1(key)) &&
+          !Is(properties, key, "(ii)", wrong)) {
         *wrong = "streams: " + *wrong;
-        return {};
+        wellShaped = false;
       }
-    }
+    if (!wellShaped) break;
     stream.placed = properties.contains(QStringLiteral("position"));
     if (stream.placed) Pair(properties.value(QStringLiteral("position")), &stream.x, &stream.y);
     if (properties.contains(QStringLiteral("size")))
@@ -63,6 +66,7 @@ std::vector<PortalStream> Streams(const QVariant& value, std::string* wrong) {
     streams.push_back(stream);
   }
   arg.endArray();
+  if (!wellShaped) streams.clear();
   return streams;
 }
 }  // namespace

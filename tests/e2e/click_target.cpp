@@ -118,7 +118,10 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--record") return RecordPresses(argv[2]);
   if (argc == 3 && std::string(argv[1]) == "--owner") {
     Display* display = XOpenDisplay(nullptr);
-    return display && XGetSelectionOwner(display, XInternAtom(display, argv[2], False)) ? 0 : 1;
+    if (!display) return 1;
+    const bool owned = XGetSelectionOwner(display, XInternAtom(display, argv[2], False)) != None;
+    XCloseDisplay(display);
+    return owned ? 0 : 1;
   }
   const bool bare = argc > 1 && std::string(argv[1]) == "--managed";
   const bool framed = bare || (argc > 1 && std::string(argv[1]) == "--framed");
