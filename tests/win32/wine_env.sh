@@ -7,6 +7,8 @@
 #                  heads of these sizes side by side from the left (a
 #                  nested Xephyr on a host Xvfb)
 #   WINE_REGISTRY  lines of a .reg file, imported before any program runs
+#   WINE_TEMPLATE  a prefix made by wine_prefix.sh, copied rather than
+#                  made anew
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xsession.sh"
 wine=$(command -v wine || command -v wine64) || { echo "FAIL: wine is not installed" >&2; exit 1; }
 
@@ -21,7 +23,8 @@ cleanup() {
   fi
   stop_started
   for server in ${server:+/tmp/wine-*/"$server" /tmp/.wine-"$(id -u)"/"$server"}; do
-    [ -d "$server" ] && rm -rf "$server" && rmdir "$(dirname "$server")" 2>/dev/null
+    # Its parent goes too, once no other prefix's server is in it.
+    [ -d "$server" ] && rm -rf "$server" && { rmdir "$(dirname "$server")" 2>/dev/null || true; }
   done
   if [[ -n ${KEEP_WORK:-} ]]; then echo "kept $work" >&2; else rm -rf "$work"; fi
 }
@@ -45,7 +48,11 @@ fi || fail "the X server did not start"
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-timeout 150 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
+if [[ -d ${WINE_TEMPLATE:-} ]]; then
+  cp -a "$WINE_TEMPLATE" "$WINEPREFIX" || fail "cannot copy $WINE_TEMPLATE"
+else
+  timeout 150 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
+fi
 if [[ -n ${WINE_REGISTRY:-} ]]; then
   printf 'REGEDIT4\n\n%s\n' "$WINE_REGISTRY" >"$work/settings.reg"
   "$wine" regedit /S "$(winpath "$work/settings.reg")" || fail "regedit failed"
