@@ -71,8 +71,6 @@ ScreenLayout::ScreenLayout(const std::vector<OutputGeometry>& outputs) {
     }
 }
 
-double ScreenLayout::ScaleOf(const OutputGeometry& g) { return ScaleRangeOf(g).chosen; }
-
 int ScreenLayout::OutputAt(std::int64_t x, std::int64_t y) const {
   return OutputShowing(outputs_, x, y);
 }

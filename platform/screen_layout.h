@@ -87,8 +87,6 @@ class ScreenLayout {
   // Outputs without a size yet are left out. Where outputs overlap, the
   // later one has the pointer.
   explicit ScreenLayout(const std::vector<OutputGeometry>& outputs);
-  // The scale to place and point at an output by (output_scale.h).
-  static double ScaleOf(const OutputGeometry& g);
   static bool HasSize(const OutputGeometry& g) {
     return g.logicalWidth > 0 && g.logicalHeight > 0 && g.pixelWidth > 0 && g.pixelHeight > 0;
   }

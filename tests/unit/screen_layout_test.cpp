@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/output_reads.h"
+#include "platform/output_scale.h"
 #include "platform/screen_layout.h"
 
 namespace {
@@ -114,11 +115,10 @@ TEST(ScreenLayout, TheScaleSurvivesLogicalSizesCutToWholeUnits) {
       {{0, 0, 1097, 617, 1920, 1080}, 1.75},
   };
   for (const auto& c : cases)
-    EXPECT_DOUBLE_EQ(ScreenLayout::ScaleOf(c.g), c.scale)
-        << c.g.pixelWidth << "x" << c.g.pixelHeight;
+    EXPECT_DOUBLE_EQ(ScaleRangeOf(c.g).chosen, c.scale) << c.g.pixelWidth << "x" << c.g.pixelHeight;
   // 1.33, which no simpler fraction beats by much: the far pixel of the
   // output still lands within a fifth of a pixel of where it is.
-  const double odd = ScreenLayout::ScaleOf({0, 0, 1924, 1082, 2560, 1440});
+  const double odd = ScaleRangeOf({0, 0, 1924, 1082, 2560, 1440}).chosen;
   EXPECT_NEAR(2560 / odd * 1.33, 2560, 0.2);
 }
 
