@@ -3,6 +3,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -88,7 +89,12 @@ void X11Desktop::MouseEvent(std::uint32_t flags) {
 // button held, and the next point would be taken for one the user holds.
 bool X11Desktop::AwaitInputHandled() {
   if (releasedButtons_ == 0) return true;
-  if (!pointer_.AwaitButtonsUp(releasedButtons_, kReleaseHandledWithinMs)) return false;
+  if (!pointer_.AwaitButtonsUp(releasedButtons_, kReleaseHandledWithinMs)) {
+    // Why the rest of the pass goes unclicked, for whoever reads the log.
+    std::fprintf(stderr, "colorclicker: a button released %d ms ago still shows held\n",
+                 kReleaseHandledWithinMs);
+    return false;
+  }
   releasedButtons_ = 0;
   return true;
 }

@@ -25,7 +25,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'stop_started; rm -rf "$work"' EXIT
 
-fail() { echo "FAIL ($scenario): $*"; echo "--- first clicks:"; head -n 50 "$work/clicks.log"; exit 1; }
+fail() {
+  echo "FAIL ($scenario): $*"
+  echo "--- the program's own lines:"; grep -sv ': pass [0-9]' "$log" | tail -n 20
+  echo "--- first clicks:"; head -n 50 "$work/clicks.log"
+  exit 1
+}
 # Where the user holds the button down in held-button: not the program's.
 user_press="1200 780"
 clicks() { grep -c '^click' "$work/clicks.log"; }
