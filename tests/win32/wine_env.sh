@@ -10,22 +10,14 @@
 #   WINE_TEMPLATE  a prefix made by wine_prefix.sh, copied rather than
 #                  made anew
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xsession.sh"
-wine=$(command -v wine || command -v wine64) || { echo "FAIL: wine is not installed" >&2; exit 1; }
+. "$(dirname "${BASH_SOURCE[0]}")/wine_server.sh"
 
 work=$(mktemp -d)
 cleanup() {
-  local server
-  if [[ -d $work/prefix ]]; then
-    # The server's socket lives in a folder of Wine's own under /tmp, named
-    # after the prefix's device and inode, which goes only with the prefix.
-    server=$(printf 'server-%x-%x' $(stat -c '%d %i' "$work/prefix"))
-    WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
-  fi
+  local server=
+  [[ -d $work/prefix ]] && server=$(end_wine_server "$work/prefix")
   stop_started
-  for server in ${server:+/tmp/wine-*/"$server" /tmp/.wine-"$(id -u)"/"$server"}; do
-    # Its parent goes too, once no other prefix's server is in it.
-    [ -d "$server" ] && rm -rf "$server" && { rmdir "$(dirname "$server")" 2>/dev/null || true; }
-  done
+  [[ -n $server ]] && remove_wine_server_folder "$server"
   if [[ -n ${KEEP_WORK:-} ]]; then echo "kept $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT

@@ -6,20 +6,15 @@
 set -euo pipefail
 action=${1:?usage: wine_prefix.sh make|remove DIR} dir=${2:?usage: wine_prefix.sh make|remove DIR}
 . "$(dirname "$0")/../../scripts/lib/xsession.sh"
-wine=$(command -v wine || command -v wine64) || { echo "FAIL: wine is not installed" >&2; exit 1; }
+. "$(dirname "$0")/wine_server.sh"
 
-# remove_prefix: the prefix, its server ended, and the server's folder
-# under /tmp, named after the prefix's device and inode.
+# remove_prefix: the prefix, its server ended, and the server's folder.
 remove_prefix() {
   [[ -d $dir ]] || return 0
   local server
-  server=$(printf 'server-%x-%x' $(stat -c '%d %i' "$dir"))
-  WINEPREFIX=$dir wineserver -k 2>/dev/null || true
+  server=$(end_wine_server "$dir")
   rm -rf "$dir"
-  for server in /tmp/wine-*/"$server" /tmp/.wine-"$(id -u)"/"$server"; do
-    [ -d "$server" ] && rm -rf "$server" && { rmdir "$(dirname "$server")" 2>/dev/null || true; }
-  done
-  return 0
+  remove_wine_server_folder "$server"
 }
 
 remove_prefix
