@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -66,11 +67,22 @@ bool X11PointerQueries::AnyButtonDown() {
           (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask)) != 0;
 }
 
+// The wait counts only the time this process and the server were running:
+// a round that took longer (the machine or the server stalled, as a
+// virtual machine's host can stall it) counts a few ms, since the window
+// manager could not let the click through meanwhile either. After such a
+// stall the server may answer before the manager has had its turn.
 bool X11PointerQueries::AwaitButtonsUp(unsigned int mask, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
+  using Clock = std::chrono::steady_clock;
+  constexpr Clock::duration kRoundAtMost = std::chrono::milliseconds(5);
+  const Clock::duration budget = std::chrono::milliseconds(timeoutMs);
+  Clock::duration waited{};
+  for (Clock::time_point last = Clock::now();;) {
     if ((Query().buttons & mask) == 0) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    const Clock::time_point now = Clock::now();
+    waited += std::min(now - last, kRoundAtMost);
+    if (waited >= budget) return false;
+    last = now;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }

@@ -19,7 +19,8 @@ class X11PointerQueries {
   // synthetic ones have been handled (AwaitButtonsUp).
   bool AnyButtonDown();
   // Waits until the server reports none of `mask` (Button1Mask...) held,
-  // at most timeoutMs; false if one still is. A window manager's button
+  // for at most timeoutMs of time in which it could have changed (a stall
+  // does not count); false if one still is. A window manager's button
   // grab freezes pointer events until the manager lets them through, so a
   // synthetic release can stay queued for a while after it was sent.
   bool AwaitButtonsUp(unsigned int mask, int timeoutMs);

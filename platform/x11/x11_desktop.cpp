@@ -14,7 +14,8 @@
 
 namespace {
 // Long enough for a window manager to let a frozen click through: about a
-// millisecond when idle, up to 122 ms seen with a build running beside it.
+// millisecond when idle, up to 122 ms seen with a build running beside it;
+// a stall of the whole machine is not counted in it.
 // A click still queued after it ends the clicks of its pass rather than
 // being taken for the user's held button.
 constexpr int kReleaseHandledWithinMs = 500;
