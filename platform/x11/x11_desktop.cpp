@@ -14,10 +14,10 @@
 
 namespace {
 // Long enough for a window manager to let a frozen click through: about a
-// millisecond when idle, up to 122 ms seen with a build running beside it;
-// a stall of the whole machine is not counted in it.
-// A click still queued after it ends the clicks of its pass rather than
-// being taken for the user's held button.
+// millisecond when idle, up to 122 ms seen with a build running beside it,
+// and a stall of the whole machine does not count. A click still queued
+// after it ends the clicks of its pass rather than being taken for the
+// user's held button.
 constexpr int kReleaseHandledWithinMs = 500;
 }  // namespace
 
